@@ -1,0 +1,40 @@
+#include "core/icon_state.h"
+
+namespace purrbox {
+
+IconState classifyIconState(std::string_view defaultValue)
+{
+    if (defaultValue.empty()) return IconState::Unreadable;
+    if (defaultValue == WindowsEmptyIcon) return IconState::WindowsEmpty;
+    if (defaultValue == WindowsFullIcon) return IconState::WindowsFull;
+    if (defaultValue == CatEmptyIcon) return IconState::CatEmpty;
+    if (defaultValue == CatFullIcon) return IconState::CatFull;
+    return IconState::Other;
+}
+
+IconScheme catSchemeFor(IconState current)
+{
+    const IconLocation shown = current == IconState::WindowsFull ? CatFullIcon : CatEmptyIcon;
+    return {shown, CatEmptyIcon, CatFullIcon};
+}
+
+IconScheme windowsSchemeFor(IconState current)
+{
+    const IconLocation shown = current == IconState::CatFull ? WindowsFullIcon : WindowsEmptyIcon;
+    return {shown, WindowsEmptyIcon, WindowsFullIcon};
+}
+
+std::string_view toString(IconState state)
+{
+    switch (state) {
+    case IconState::Unreadable: return "Unreadable";
+    case IconState::WindowsEmpty: return "WindowsEmpty";
+    case IconState::WindowsFull: return "WindowsFull";
+    case IconState::CatEmpty: return "CatEmpty";
+    case IconState::CatFull: return "CatFull";
+    case IconState::Other: return "Other";
+    }
+    return "?";
+}
+
+}  // namespace purrbox
