@@ -93,6 +93,12 @@ bool entryExists(FileSystemApi& api, const std::string& path)
     return static_cast<bool>(Search(api, path, &found));
 }
 
+bool isLink(FileSystemApi& api, const std::string& path)
+{
+    FoundEntry found;
+    return Search(api, path, &found) && (found.attributes & FileAttributeReparsePoint) != 0;
+}
+
 void writeNewFile(FileSystemApi& api, const std::string& path, std::span<const unsigned char> bytes)
 {
     // CREATE_NEW, never CREATE_ALWAYS: this runs elevated in a folder any
@@ -164,6 +170,13 @@ void IconFileSet::installIconFiles()
 void IconFileSet::deleteIconFolder()
 {
     if (!folder_ || folder_->empty()) return;
+    // The folder itself may have been swapped for a link since the install:
+    // then only the link goes, never what it points at.
+    const std::string self = folder_->substr(0, folder_->size() - 1);
+    if (isLink(api_, self)) {
+        ignoreOutcome(api_.removeDirectory(self.c_str()));
+        return;
+    }
     emptyFolder(api_, *folder_);
     // Fails, harmlessly, while anything is left inside; brenoka\ always stays.
     ignoreOutcome(api_.removeDirectory(folder_->c_str()));

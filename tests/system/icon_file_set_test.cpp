@@ -563,13 +563,20 @@ TYPED_TEST(IconFileSetTest, DeleteRemovesTheIconFolderKeepsTheMakerFolderAndTheR
     EXPECT_TRUE(this->backend->names(this->makerFolder()).empty());
     EXPECT_EQ(this->set->recordedFolder(), this->iconFolder());
 
-    // Everything is listed first, the search closed, then the deletions run.
+    // The folder's own entry is looked at first (a link would only be unlinked),
+    // then everything is listed, the search closed, and the deletions run.
     const auto& calls = this->recorder->calls();
-    const std::vector<std::string> functions = functionsOf(calls, mark);
+    const std::string folderItself = this->iconFolder().substr(0, this->iconFolder().size() - 1);
+    ASSERT_GE(calls.size(), mark + 3);
+    EXPECT_EQ(calls[mark].function, "FindFirstFile");
+    EXPECT_EQ(calls[mark].path, folderItself);
+    EXPECT_EQ(calls[mark + 1].function, "FindClose");
+    const std::size_t listAt = mark + 2;
+    const std::vector<std::string> functions = functionsOf(calls, listAt);
     const auto close = std::find(functions.begin(), functions.end(), "FindClose");
     ASSERT_NE(close, functions.end());
-    const std::size_t closeAt = mark + static_cast<std::size_t>(close - functions.begin());
-    EXPECT_EQ(calls[mark].path, this->iconFolder() + "*.*");
+    const std::size_t closeAt = listAt + static_cast<std::size_t>(close - functions.begin());
+    EXPECT_EQ(calls[listAt].path, this->iconFolder() + "*.*");
     std::vector<std::string> deleted;
     for (std::size_t i = closeAt + 1; i + 1 < calls.size(); ++i) {
         EXPECT_EQ(calls[i].function, "DeleteFile");
@@ -583,7 +590,7 @@ TYPED_TEST(IconFileSetTest, DeleteRemovesTheIconFolderKeepsTheMakerFolderAndTheR
     const std::size_t secondMark = calls.size();
     this->set->deleteIconFolder();
     EXPECT_EQ(functionsOf(this->recorder->calls(), secondMark),
-              (std::vector<std::string>{"FindFirstFile", "RemoveDirectory"}));
+              (std::vector<std::string>{"FindFirstFile", "FindFirstFile", "RemoveDirectory"}));
     EXPECT_TRUE(this->backend->isFolder(this->makerFolder()));
     EXPECT_EQ(this->set->recordedFolder(), this->iconFolder());
 }
@@ -826,6 +833,27 @@ TEST_F(IconFileSetFaults, EntryThatCannotBeDeletedStaysWithItsFolder)
     EXPECT_EQ(fs.names(icons), (std::vector<std::string>{"held", "in-use.txt"}));
     EXPECT_TRUE(fs.names(icons + "held").empty()) << "a folder that cannot go is still emptied";
     EXPECT_EQ(set.recordedFolder(), icons);
+}
+
+// An icon folder swapped for a junction after the install goes as a link;
+// the folder it points at keeps every file.
+TEST_F(IconFileSetFaults, IconFolderSwappedForAJunctionIsRemovedAsALink)
+{
+    set.installIconFiles();
+    fs.makeFolder("C:\\precious");
+    fs.putFile("C:\\precious\\a.txt", bytesOf("a"));
+    fs.putFile("C:\\precious\\empty.dll", bytesOf("not an icon"));
+    fs.remove(FakeIconFolder + "empty.dll");
+    fs.remove(FakeIconFolder + "full.dll");
+    fs.remove(FakeIconFolder);
+    fs.makeLink(FakeIconFolder.substr(0, FakeIconFolder.size() - 1), "C:\\precious", true);
+
+    set.deleteIconFolder();
+
+    EXPECT_TRUE(fs.fileBytes("C:\\precious\\a.txt") == bytesOf("a"));
+    EXPECT_TRUE(fs.fileBytes("C:\\precious\\empty.dll") == bytesOf("not an icon"));
+    EXPECT_FALSE(fs.exists(FakeIconFolder)) << "the link itself goes";
+    EXPECT_TRUE(fs.isFolder(FakeMakerFolder));
 }
 
 // The link tests above can only fail if a path through a link reaches its
