@@ -9,6 +9,7 @@
 #include <span>
 
 #include "system/icon_files.h"
+#include "tests/support/typed_names.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/file_system_backend.h"
 
@@ -16,10 +17,12 @@ namespace purrbox::testing {
 namespace {
 
 struct FakeBackendFactory {
+    static constexpr const char* Name = "FakeFiles";
     static std::unique_ptr<FileSystemBackend> make() { return std::make_unique<FakeFileSystemBackend>(); }
 };
 #ifdef _WIN32
 struct ScratchBackendFactory {
+    static constexpr const char* Name = "RealFiles";
     static std::unique_ptr<FileSystemBackend> make() { return makeScratchFileSystemBackend(); }
 };
 using Backends = ::testing::Types<FakeBackendFactory, ScratchBackendFactory>;
@@ -27,14 +30,6 @@ using Backends = ::testing::Types<FakeBackendFactory, ScratchBackendFactory>;
 using Backends = ::testing::Types<FakeBackendFactory>;
 #endif
 
-class BackendNames {
-public:
-    template <class T>
-    static std::string GetName(int)
-    {
-        return std::is_same_v<T, FakeBackendFactory> ? "FakeFiles" : "RealFiles";
-    }
-};
 
 Bytes bytesOf(std::span<const unsigned char> bytes) { return Bytes(bytes.begin(), bytes.end()); }
 Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
@@ -101,7 +96,7 @@ protected:
     std::unique_ptr<IconFileSet> set = std::make_unique<IconFileSet>(*recorder);
 };
 
-TYPED_TEST_SUITE(IconFileSetTest, Backends, BackendNames);
+TYPED_TEST_SUITE(IconFileSetTest, Backends, NamedByParameter);
 
 TYPED_TEST(IconFileSetTest, FirstInstallMakesBothFoldersAndWritesEachFileInOneWrite)
 {

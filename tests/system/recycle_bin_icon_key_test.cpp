@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/icon_state.h"
+#include "tests/support/typed_names.h"
 #include "tests/support/recording_registry_api.h"
 #include "tests/support/registry_backend.h"
 
@@ -17,10 +18,12 @@ std::vector<std::uint8_t> bytesOf(std::string_view text, bool withZero)
 }
 
 struct FakeBackendFactory {
+    static constexpr const char* Name = "FakeRegistry";
     static std::unique_ptr<RegistryBackend> make() { return std::make_unique<FakeRegistryBackend>(); }
 };
 #ifdef _WIN32
 struct ScratchBackendFactory {
+    static constexpr const char* Name = "RealRegistry";
     static std::unique_ptr<RegistryBackend> make() { return makeScratchRegistryBackend(); }
 };
 #endif
@@ -48,15 +51,7 @@ using Backends = ::testing::Types<FakeBackendFactory, ScratchBackendFactory>;
 using Backends = ::testing::Types<FakeBackendFactory>;
 #endif
 
-class BackendNames {
-public:
-    template <class T>
-    static std::string GetName(int)
-    {
-        return std::is_same_v<T, FakeBackendFactory> ? "FakeRegistry" : "RealRegistry";
-    }
-};
-TYPED_TEST_SUITE(RecycleBinIconKeyTest, Backends, BackendNames);
+TYPED_TEST_SUITE(RecycleBinIconKeyTest, Backends, NamedByParameter);
 
 TYPED_TEST(RecycleBinIconKeyTest, ReadsValueBytesUpToFirstZeroWhateverTheType)
 {

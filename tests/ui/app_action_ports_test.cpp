@@ -8,6 +8,7 @@
 #include "build_settings.h"
 #include "core/icon_state.h"
 #include "system/icon_files.h"
+#include "tests/support/typed_names.h"
 #include "tests/support/file_system_backend.h"
 #include "tests/support/registry_backend.h"
 
@@ -35,11 +36,13 @@ public:
 };
 
 struct FakeSystem {
+    static constexpr const char* Name = "FakeSystem";
     static std::unique_ptr<RegistryBackend> registry() { return std::make_unique<FakeRegistryBackend>(); }
     static std::unique_ptr<FileSystemBackend> files() { return std::make_unique<FakeFileSystemBackend>(); }
 };
 #ifdef _WIN32
 struct RealSystem {
+    static constexpr const char* Name = "RealSystem";
     static std::unique_ptr<RegistryBackend> registry() { return makeScratchRegistryBackend(); }
     static std::unique_ptr<FileSystemBackend> files() { return makeScratchFileSystemBackend(); }
 };
@@ -48,14 +51,6 @@ using Systems = ::testing::Types<FakeSystem, RealSystem>;
 using Systems = ::testing::Types<FakeSystem>;
 #endif
 
-class SystemNames {
-public:
-    template <class T>
-    static std::string GetName(int)
-    {
-        return std::is_same_v<T, FakeSystem> ? "FakeSystem" : "RealSystem";
-    }
-};
 
 RawValue expandable(IconLocation location)
 {
@@ -110,7 +105,7 @@ protected:
     std::unique_ptr<RegistryBackend> registry = System::registry();
     std::unique_ptr<FileSystemBackend> disk = System::files();
 };
-TYPED_TEST_SUITE(ActionsOnSystemTest, Systems, SystemNames);
+TYPED_TEST_SUITE(ActionsOnSystemTest, Systems, NamedByParameter);
 
 TYPED_TEST(ActionsOnSystemTest, SwitchThenRestoreInOneRunLeavesWindowsIconsAndNoIconFolder)
 {
