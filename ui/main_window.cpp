@@ -1,0 +1,292 @@
+#include "ui/main_window.h"
+
+#include <string>
+
+#include "core/texts.h"
+#include "ui/layout.h"
+#include "ui/text_encoding.h"
+
+namespace purrbox::ui {
+namespace {
+
+constexpr char MainClassName[] = "PurrboxMainWindow";
+constexpr char ApplicationIconName[] = "DEFAULT_ICON";
+
+bool registerMainClass(HINSTANCE instance, WNDPROC windowProc)
+{
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExA(instance, MainClassName, &existing)) return true;
+
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = WindowClassStyle;
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    // Erasing paints nothing; WM_PAINT fills the background itself.
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    windowClass.lpszClassName = MainClassName;
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+HICON loadApplicationIcon(HINSTANCE instance, int size)
+{
+    return static_cast<HICON>(LoadImageA(instance, ApplicationIconName, IMAGE_ICON, size, size, 0));
+}
+
+HFONT createHelpFont()
+{
+    // The W form on purpose: GDI reads the face of an A LOGFONT in the
+    // system's code page, not in the process's UTF-8 one, and a Western code
+    // page cannot hold this face at all.
+    LOGFONTW font{};
+    font.lfHeight = HelpFontHeight;
+    font.lfWeight = HelpFontWeight;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    font.lfQuality = PROOF_QUALITY;
+    font.lfPitchAndFamily = DEFAULT_PITCH;
+    utf8ToUtf16(texts::HelpTextFace).copy(font.lfFaceName, LF_FACESIZE - 1);
+    return CreateFontIndirectW(&font);
+}
+
+WPARAM defaultGuiFont() { return reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)); }
+
+const ControlSpec* findControl(int controlId)
+{
+    for (const ControlSpec& spec : Controls)
+        if (spec.id == controlId) return &spec;
+    return nullptr;
+}
+
+}  // namespace
+
+MainWindow::~MainWindow()
+{
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool MainWindow::create(HINSTANCE instance)
+{
+    if (!createWindow(instance) || !createControls(instance)) {
+        if (hwnd_) DestroyWindow(hwnd_);
+        return false;
+    }
+    for (const ControlSpec& spec : Controls) ShowWindow(GetDlgItem(hwnd_, spec.id), SW_SHOWNA);
+    // Activates the window; WM_SETFOCUS then puts the focus on the first button.
+    ShowWindow(hwnd_, SW_SHOW);
+    return true;
+}
+
+bool MainWindow::createWindow(HINSTANCE instance)
+{
+    if (!registerMainClass(instance, windowProc)) return false;
+    const POINT origin = centredOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    if (!CreateWindowExA(WindowExStyle, MainClassName, AnsiText(texts::WindowTitle).c_str(), WindowStyle, origin.x,
+                         origin.y, WindowWidth, WindowHeight, nullptr, nullptr, instance, this))
+        return false;
+
+    RECT outer{};
+    GetWindowRect(hwnd_, &outer);
+    if (outer.right - outer.left != WindowWidth || outer.bottom - outer.top != WindowHeight)
+        MoveWindow(hwnd_, origin.x, origin.y, WindowWidth, WindowHeight, FALSE);
+
+    bigIcon_.reset(loadApplicationIcon(instance, 32));
+    smallIcon_.reset(loadApplicationIcon(instance, 16));
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    SendMessageA(hwnd_, WM_SETFONT, defaultGuiFont(), FALSE);
+    return true;
+}
+
+bool MainWindow::createControls(HINSTANCE instance)
+{
+    auto nextPicture = pictures_.begin();
+    for (const ControlSpec& spec : Controls) {
+        const RECT place{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
+        const auto menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
+        HWND control = nullptr;
+        switch (spec.kind) {
+        case ControlKind::PushButton:
+            control = CreateWindowExA(spec.exStyle, "BUTTON", AnsiText(spec.text).c_str(), spec.style, spec.left,
+                                      spec.top, spec.width, spec.height, hwnd_, menu, instance, nullptr);
+            if (control) SendMessageA(control, WM_SETFONT, defaultGuiFont(), FALSE);
+            break;
+        case ControlKind::Picture:
+            if (nextPicture == pictures_.end()) return false;
+            control = (nextPicture++)->create(instance, hwnd_, spec.id, place, spec.style, spec.exStyle,
+                                              spec.picture().bytes);
+            break;
+        case ControlKind::HelpText:
+            control = CreateWindowExA(spec.exStyle, "EDIT", AnsiText(spec.text).c_str(), spec.style, spec.left,
+                                      spec.top, spec.width, spec.height, hwnd_, menu, instance, nullptr);
+            if (control) setUpHelpText(control);
+            break;
+        }
+        if (!control) return false;
+    }
+    return true;
+}
+
+void MainWindow::setUpHelpText(HWND edit)
+{
+    helpFont_.reset(createHelpFont());
+    SendMessageA(edit, WM_SETFONT, helpFont_ ? reinterpret_cast<WPARAM>(helpFont_.get()) : defaultGuiFont(), FALSE);
+    helpBackground_.reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
+    SendMessageA(edit, EM_LIMITTEXT, 0, 0);  // 0: the system's maximum
+    // Caret at the start, nothing selected, the first line at the top.
+    SendMessageA(edit, EM_SETSEL, 0, 0);
+    SendMessageA(edit, EM_SCROLLCARET, 0, 0);
+}
+
+const PictureBox* MainWindow::picture(int controlId) const
+{
+    for (const PictureBox& box : pictures_)
+        if (box.handle() && GetDlgCtrlID(box.handle()) == controlId) return &box;
+    return nullptr;
+}
+
+bool MainWindow::preTranslateMessage(const MSG& message)
+{
+    if (!hwnd_ || message.message != WM_KEYDOWN) return false;
+    if (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd)) return false;
+    switch (message.wParam) {
+    case VK_TAB:
+        moveFocus(GetKeyState(VK_SHIFT) < 0);
+        return true;
+    case VK_ESCAPE:  // the window does not close on Escape
+    case VK_RETURN:  // there is no default button, and the help text is read-only
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MainWindow::canTakeFocus(HWND control) const
+{
+    return control && IsWindowVisible(control) && IsWindowEnabled(control) &&
+           (GetWindowLongPtrA(control, GWL_STYLE) & WS_TABSTOP) != 0;
+}
+
+void MainWindow::moveFocus(bool backwards)
+{
+    constexpr std::size_t count = std::size(Controls);
+    std::size_t current = backwards ? 0 : count - 1;  // so that the first step lands on the first or last
+    const HWND focus = GetFocus();
+    for (std::size_t index = 0; index < count; ++index)
+        if (GetDlgItem(hwnd_, Controls[index].id) == focus) current = index;
+
+    for (std::size_t step = 1; step <= count; ++step) {
+        const std::size_t index = (current + (backwards ? count - step : step)) % count;
+        const HWND candidate = GetDlgItem(hwnd_, Controls[index].id);
+        if (canTakeFocus(candidate)) {
+            SetFocus(candidate);
+            // Keyboard use: let the buttons show their focus rectangle.
+            SendMessageA(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+            return;
+        }
+    }
+}
+
+void MainWindow::onCommand(WPARAM wParam, LPARAM lParam)
+{
+    const int controlId = LOWORD(wParam);
+    const ControlSpec* spec = findControl(controlId);
+    // Only the push buttons raise an event, and only their click.
+    if (lParam != 0 && spec && spec->kind == ControlKind::PushButton && HIWORD(wParam) == BN_CLICKED)
+        events_.controlEvent(controlId, ClickEvent);
+}
+
+void MainWindow::onPaint()
+{
+    PAINTSTRUCT paintStruct{};
+    const HDC dc = BeginPaint(hwnd_, &paintStruct);
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    EndPaint(hwnd_, &paintStruct);
+}
+
+LRESULT MainWindow::onCtlColorStatic(HDC dc, HWND control)
+{
+    if (control != GetDlgItem(hwnd_, HelpTextId))
+        return DefWindowProcA(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(helpBackground_ ? helpBackground_.get() : GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void MainWindow::onActivate(WPARAM wParam)
+{
+    if (LOWORD(wParam) != WA_INACTIVE) return;
+    const HWND focus = GetFocus();
+    if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+}
+
+void MainWindow::onSetFocus()
+{
+    if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_)) {
+        SetFocus(lastFocus_);
+        return;
+    }
+    for (const ControlSpec& spec : Controls) {
+        const HWND control = GetDlgItem(hwnd_, spec.id);
+        if (canTakeFocus(control)) {
+            SetFocus(control);
+            return;
+        }
+    }
+}
+
+void MainWindow::onDestroy() { events_.windowDestroyed(); }
+
+LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        onCommand(wParam, lParam);
+        return 0;
+    case WM_PAINT:
+        onPaint();
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_ACTIVATE:
+        onActivate(wParam);
+        break;  // DefWindowProc gives the window the focus on activation
+    case WM_SETFOCUS:
+        onSetFocus();
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(hwnd_);  // no question is asked
+        return 0;
+    case WM_DESTROY:
+        onDestroy();
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* window = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        window = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        window->hwnd_ = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+    }
+    if (!window) return DefWindowProcA(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        window->hwnd_ = nullptr;
+        window->lastFocus_ = nullptr;
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    return window->handleMessage(message, wParam, lParam);
+}
+
+}  // namespace purrbox::ui
