@@ -1,0 +1,63 @@
+// Helpers for the tests that make real windows under Wine.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace purrbox::ui::testing {
+
+// Dispatches whatever the thread's queue holds, without waiting.
+inline void pumpMessages()
+{
+    MSG message{};
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));  // leave it for the test that looks for it
+            return;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// Removes a quit message a destroyed window left, so that it cannot end a
+// message loop of a later test in the same process.
+inline void dropQuitMessage()
+{
+    MSG message{};
+    while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+// The control's rectangle in the client coordinates of its parent.
+inline RECT clientRect(HWND control)
+{
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+inline std::wstring windowTextW(HWND window)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+inline std::string windowTextA(HWND window)
+{
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+inline std::string className(HWND window)
+{
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+}  // namespace purrbox::ui::testing
