@@ -47,7 +47,7 @@ inline constexpr DWORD PictureStyle = ChildStyle;
 inline constexpr DWORD HelpTextStyle =
     ChildStyle | WS_TABSTOP | WS_VSCROLL | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | ES_READONLY;
 
-struct ControlSpec {
+struct ControlLayout {
     int id;
     ControlKind kind;
     int left;
@@ -61,7 +61,7 @@ struct ControlSpec {
 };
 
 // In creation order, which is also the order Tab walks the tab stops in.
-inline constexpr ControlSpec Controls[] = {
+inline constexpr ControlLayout Controls[] = {
     {SwitchButtonId, ControlKind::PushButton, 183, 8, 152, 32, ButtonStyle, 0, texts::SwitchButtonCaption, nullptr},
     {RestoreButtonId, ControlKind::PushButton, 184, 48, 152, 32, ButtonStyle, 0, texts::RestoreButtonCaption, nullptr},
     {OpenMouthPictureId, ControlKind::Picture, 99, 14, 64, 64, PictureStyle, 0, {}, emptyIconFile},

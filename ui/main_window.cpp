@@ -54,10 +54,10 @@ HFONT createHelpFont()
 
 WPARAM defaultGuiFont() { return reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)); }
 
-const ControlSpec* findControl(int controlId)
+const ControlLayout* findControl(int controlId)
 {
-    for (const ControlSpec& spec : Controls)
-        if (spec.id == controlId) return &spec;
+    for (const ControlLayout& layout : Controls)
+        if (layout.id == controlId) return &layout;
     return nullptr;
 }
 
@@ -74,7 +74,7 @@ bool MainWindow::create(HINSTANCE instance)
         if (hwnd_) DestroyWindow(hwnd_);
         return false;
     }
-    for (const ControlSpec& spec : Controls) ShowWindow(GetDlgItem(hwnd_, spec.id), SW_SHOWNA);
+    for (const ControlLayout& layout : Controls) ShowWindow(GetDlgItem(hwnd_, layout.id), SW_SHOWNA);
     // Activates the window; WM_SETFOCUS then puts the focus on the first button.
     ShowWindow(hwnd_, SW_SHOW);
     return true;
@@ -104,24 +104,26 @@ bool MainWindow::createWindow(HINSTANCE instance)
 bool MainWindow::createControls(HINSTANCE instance)
 {
     auto nextPicture = pictures_.begin();
-    for (const ControlSpec& spec : Controls) {
-        const RECT place{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
-        const auto menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
+    for (const ControlLayout& layout : Controls) {
+        const RECT place{layout.left, layout.top, layout.left + layout.width, layout.top + layout.height};
+        const auto menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id));
         HWND control = nullptr;
-        switch (spec.kind) {
+        switch (layout.kind) {
         case ControlKind::PushButton:
-            control = CreateWindowExA(spec.exStyle, "BUTTON", AnsiText(spec.text).c_str(), spec.style, spec.left,
-                                      spec.top, spec.width, spec.height, hwnd_, menu, instance, nullptr);
+            control = CreateWindowExA(layout.exStyle, "BUTTON", AnsiText(layout.text).c_str(), layout.style,
+                                      layout.left, layout.top, layout.width, layout.height, hwnd_, menu, instance,
+                                      nullptr);
             if (control) SendMessageA(control, WM_SETFONT, defaultGuiFont(), FALSE);
             break;
         case ControlKind::Picture:
             if (nextPicture == pictures_.end()) return false;
-            control = (nextPicture++)->create(instance, hwnd_, spec.id, place, spec.style, spec.exStyle,
-                                              spec.picture().bytes);
+            control = (nextPicture++)->create(instance, hwnd_, layout.id, place, layout.style, layout.exStyle,
+                                              layout.picture().bytes);
             break;
         case ControlKind::HelpText:
-            control = CreateWindowExA(spec.exStyle, "EDIT", AnsiText(spec.text).c_str(), spec.style, spec.left,
-                                      spec.top, spec.width, spec.height, hwnd_, menu, instance, nullptr);
+            control = CreateWindowExA(layout.exStyle, "EDIT", AnsiText(layout.text).c_str(), layout.style,
+                                      layout.left, layout.top, layout.width, layout.height, hwnd_, menu, instance,
+                                      nullptr);
             if (control) setUpHelpText(control);
             break;
         }
@@ -193,9 +195,9 @@ void MainWindow::moveFocus(bool backwards)
 void MainWindow::onCommand(WPARAM wParam, LPARAM lParam)
 {
     const int controlId = LOWORD(wParam);
-    const ControlSpec* spec = findControl(controlId);
+    const ControlLayout* layout = findControl(controlId);
     // Only the push buttons raise an event, and only their click.
-    if (lParam != 0 && spec && spec->kind == ControlKind::PushButton && HIWORD(wParam) == BN_CLICKED)
+    if (lParam != 0 && layout && layout->kind == ControlKind::PushButton && HIWORD(wParam) == BN_CLICKED)
         events_.controlEvent(controlId, ClickEvent);
 }
 
@@ -211,8 +213,10 @@ void MainWindow::onPaint()
 
 LRESULT MainWindow::onCtlColorStatic(HDC dc, HWND control)
 {
-    if (control != GetDlgItem(hwnd_, HelpTextId))
-        return DefWindowProcA(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+    if (control != GetDlgItem(hwnd_, HelpTextId)) {
+        return DefWindowProcA(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(control));
+    }
     SetTextColor(dc, RGB(0, 0, 0));
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(helpBackground_ ? helpBackground_.get() : GetSysColorBrush(COLOR_BTNFACE));
@@ -231,8 +235,8 @@ void MainWindow::onSetFocus()
         SetFocus(lastFocus_);
         return;
     }
-    for (const ControlSpec& spec : Controls) {
-        const HWND control = GetDlgItem(hwnd_, spec.id);
+    for (const ControlLayout& layout : Controls) {
+        const HWND control = GetDlgItem(hwnd_, layout.id);
         if (canTakeFocus(control)) {
             SetFocus(control);
             return;

@@ -51,7 +51,8 @@ Bytes makeIconFile(const std::vector<Entry>& entries)
         putWord(file, entry + 6, 32);
         putDword(file, entry + 8, ImageSize);
         putDword(file, entry + 12, static_cast<std::uint32_t>(directoryEnd + ImageSize * i));
-        for (std::size_t b = 0; b < ImageSize; ++b) file[directoryEnd + ImageSize * i + b] = static_cast<unsigned char>(i + 1);
+        for (std::size_t b = 0; b < ImageSize; ++b)
+            file[directoryEnd + ImageSize * i + b] = static_cast<unsigned char>(i + 1);
     }
     return file;
 }

@@ -85,7 +85,8 @@ TEST_F(MainWindowTest, HasAFixedFrameWithCaptionAndNoExtendedStyle)
     const auto style = static_cast<DWORD>(GetWindowLongPtrA(window.handle(), GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(GetWindowLongPtrA(window.handle(), GWL_EXSTYLE));
     // Windows adds WS_CLIPSIBLINGS to every top-level window and WS_EX_WINDOWEDGE to a framed one.
-    EXPECT_EQ(style & ~DWORD{WS_VISIBLE | WS_CLIPSIBLINGS}, DWORD{WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN});
+    EXPECT_EQ(style & ~DWORD{WS_VISIBLE | WS_CLIPSIBLINGS},
+              DWORD{WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN});
     EXPECT_TRUE(style & WS_VISIBLE);
     EXPECT_EQ(exStyle & ~DWORD{WS_EX_WINDOWEDGE}, 0u);
     EXPECT_EQ(GetParent(window.handle()), nullptr);
@@ -161,7 +162,8 @@ constexpr DWORD ButtonForbidden = WS_BORDER | WS_DISABLED | BS_BITMAP | BS_ICON;
 constexpr DWORD Picture = Child;
 constexpr DWORD PictureForbidden = WS_TABSTOP | WS_BORDER | WS_DISABLED;
 constexpr DWORD Edit = Child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | ES_READONLY;
-constexpr DWORD EditForbidden = WS_HSCROLL | WS_BORDER | WS_DISABLED | ES_AUTOHSCROLL | ES_NOHIDESEL | ES_CENTER | ES_RIGHT;
+constexpr DWORD EditForbidden =
+    WS_HSCROLL | WS_BORDER | WS_DISABLED | ES_AUTOHSCROLL | ES_NOHIDESEL | ES_CENTER | ES_RIGHT;
 
 // In creation order.
 const ExpectedControl ExpectedControls[] = {
@@ -252,7 +254,9 @@ TEST_F(MainWindowTest, HelpTextHasEveryByteAndTwentyOneLines)
     ASSERT_EQ(lines.size(), 21u);
     EXPECT_EQ(lines[0].rfind("完全免费，交流群：", 0), 0u);
     EXPECT_EQ(lines[0].substr(lines[0].size() - 3), "。");
-    for (const std::size_t empty : {1u, 5u, 12u, 16u, 19u}) EXPECT_EQ(lines[empty], "") << "line " << empty + 1;
+    for (const std::size_t empty : {1u, 5u, 12u, 16u, 19u}) {
+        EXPECT_EQ(lines[empty], "") << "line " << empty + 1;
+    }
     EXPECT_EQ(lines[10], "5、点击“还原回收站”；");  // there is no step 4
     EXPECT_EQ(lines[20], "正常操作不会出现若出现问题请勿乱点，首先加群咨询，出现问题概不负责。");
     EXPECT_EQ(text.find('\r', text.size() - 2), std::string::npos);  // nothing after the last line
@@ -409,7 +413,8 @@ TEST_P(PictureBoxShows, ItsFilesThirtyTwoPixelImageEnlargedOnButtonFace)
                 wrong += shown.red != source.red || shown.green != source.green || shown.blue != source.blue;
             } else if (source.alpha == 0) {
                 ++transparent;
-                wrong += shown.red != GetRValue(face) || shown.green != GetGValue(face) || shown.blue != GetBValue(face);
+                wrong += shown.red != GetRValue(face) || shown.green != GetGValue(face) ||
+                         shown.blue != GetBValue(face);
             }
         }
     SelectObject(dc, previous);
