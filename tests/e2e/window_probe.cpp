@@ -3,6 +3,9 @@
 //   window_probe focus   the control ID of the window's focused control (0: none)
 //   window_probe cwd     the current directory of the window's process
 //   window_probe close   posts WM_CLOSE to the window
+//   window_probe buttons whether the two buttons are enabled: "1 1", "0 0", ...
+//   window_probe message the title and text of the program's open message
+//                        box, separated by a tab (exit code 1 when none is open)
 // Each prints its answer on one line and fails with exit code 1 when there is
 // no Purrbox window.
 #include <windows.h>
@@ -80,6 +83,51 @@ int printCurrentDirectory(HWND window)
     return 0;
 }
 
+int printButtons(HWND window)
+{
+    std::printf("%d %d\n", IsWindowEnabled(GetDlgItem(window, 100)) ? 1 : 0,
+                IsWindowEnabled(GetDlgItem(window, 110)) ? 1 : 0);
+    return 0;
+}
+
+std::wstring windowText(HWND window)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+struct MessageBoxSearch {
+    DWORD processId;
+    HWND box;
+};
+
+// A message box is a visible top-level dialog of the same process.
+BOOL CALLBACK findMessageBox(HWND candidate, LPARAM context)
+{
+    auto* search = reinterpret_cast<MessageBoxSearch*>(context);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(candidate, &processId);
+    wchar_t className[16] = {};
+    GetClassNameW(candidate, className, 16);
+    if (processId != search->processId || !IsWindowVisible(candidate) || std::wstring_view(className) != L"#32770")
+        return TRUE;
+    search->box = candidate;
+    return FALSE;
+}
+
+// Its text is the static control with the ID 0xFFFF.
+int printMessageBox(HWND window)
+{
+    MessageBoxSearch search{0, nullptr};
+    GetWindowThreadProcessId(window, &search.processId);
+    EnumWindows(findMessageBox, reinterpret_cast<LPARAM>(&search));
+    if (!search.box) return 1;
+    std::printf("%s\t%s\n", toUtf8(windowText(search.box)).c_str(),
+                toUtf8(windowText(GetDlgItem(search.box, 0xFFFF))).c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -93,6 +141,8 @@ int main(int argc, char** argv)
     if (command == "focus") return printFocus(window);
     if (command == "cwd") return printCurrentDirectory(window);
     if (command == "close") return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
-    std::fprintf(stderr, "usage: window_probe focus|cwd|close\n");
+    if (command == "buttons") return printButtons(window);
+    if (command == "message") return printMessageBox(window);
+    std::fprintf(stderr, "usage: window_probe focus|cwd|close|buttons|message\n");
     return 2;
 }
