@@ -4,6 +4,7 @@
 
 #include "core/texts.h"
 #include "ui/layout.h"
+#include "ui/window_class.h"
 #include "ui/text_encoding.h"
 
 namespace purrbox::ui {
@@ -11,24 +12,6 @@ namespace {
 
 constexpr char MainClassName[] = "PurrboxMainWindow";
 constexpr char ApplicationIconName[] = "DEFAULT_ICON";
-
-bool registerMainClass(HINSTANCE instance, WNDPROC windowProc)
-{
-    WNDCLASSEXA existing{};
-    existing.cbSize = sizeof existing;
-    if (GetClassInfoExA(instance, MainClassName, &existing)) return true;
-
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = WindowClassStyle;
-    windowClass.lpfnWndProc = windowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    // Erasing paints nothing; WM_PAINT fills the background itself.
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-    windowClass.lpszClassName = MainClassName;
-    return RegisterClassExA(&windowClass) != 0;
-}
 
 HICON loadApplicationIcon(HINSTANCE instance, int size)
 {
@@ -82,7 +65,7 @@ bool MainWindow::create(HINSTANCE instance)
 
 bool MainWindow::createWindow(HINSTANCE instance)
 {
-    if (!registerMainClass(instance, windowProc)) return false;
+    if (!registerWindowClass(instance, MainClassName, windowProc)) return false;
     const POINT origin = centredOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     if (!CreateWindowExA(WindowExStyle, MainClassName, AnsiText(texts::WindowTitle).c_str(), WindowStyle, origin.x,
                          origin.y, WindowWidth, WindowHeight, nullptr, nullptr, instance, this))

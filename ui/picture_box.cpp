@@ -2,30 +2,13 @@
 
 #include "ui/icon_directory.h"
 #include "ui/layout.h"
+#include "ui/window_class.h"
 
 namespace purrbox::ui {
 namespace {
 
 constexpr char PictureClassName[] = "PurrboxPicture";
 constexpr DWORD IconFormatVersion = 0x00030000;  // what CreateIconFromResourceEx expects
-
-bool registerPictureClass(HINSTANCE instance, WNDPROC windowProc)
-{
-    WNDCLASSEXA existing{};
-    existing.cbSize = sizeof existing;
-    if (GetClassInfoExA(instance, PictureClassName, &existing)) return true;
-
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = WindowClassStyle;
-    windowClass.lpfnWndProc = windowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    // Erasing paints nothing; paint() covers the whole box.
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-    windowClass.lpszClassName = PictureClassName;
-    return RegisterClassExA(&windowClass) != 0;
-}
 
 HICON makeIcon(std::span<const unsigned char> iconFile)
 {
@@ -42,7 +25,7 @@ HICON makeIcon(std::span<const unsigned char> iconFile)
 HWND PictureBox::create(HINSTANCE instance, HWND parent, int id, RECT place, DWORD style, DWORD exStyle,
                         std::span<const unsigned char> iconFile)
 {
-    if (!registerPictureClass(instance, windowProc)) return nullptr;
+    if (!registerWindowClass(instance, PictureClassName, windowProc)) return nullptr;
     icon_.reset(makeIcon(iconFile));
     return CreateWindowExA(exStyle, PictureClassName, "", style, place.left, place.top, place.right - place.left,
                            place.bottom - place.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
