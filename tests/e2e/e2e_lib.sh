@@ -21,6 +21,9 @@ e2e_setup() {
     "$e2e_root/tools/wine-prefix" "$WINEPREFIX"
   fi
   export WINEDEBUG=-all
+  # Chinese window titles and texts pass through xdotool, reg and the probe
+  # as UTF-8, whatever locale the caller had.
+  export LC_ALL=C.UTF-8
   trap e2e_cleanup EXIT
 }
 
