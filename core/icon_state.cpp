@@ -24,17 +24,4 @@ IconScheme windowsSchemeFor(IconState current)
     return {shown, WindowsEmptyIcon, WindowsFullIcon};
 }
 
-std::string_view toString(IconState state)
-{
-    switch (state) {
-    case IconState::Unreadable: return "Unreadable";
-    case IconState::WindowsEmpty: return "WindowsEmpty";
-    case IconState::WindowsFull: return "WindowsFull";
-    case IconState::CatEmpty: return "CatEmpty";
-    case IconState::CatFull: return "CatFull";
-    case IconState::Other: return "Other";
-    }
-    return "?";
-}
-
 }  // namespace purrbox

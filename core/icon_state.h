@@ -35,6 +35,4 @@ IconState classifyIconState(std::string_view defaultValue);
 IconScheme catSchemeFor(IconState current);
 IconScheme windowsSchemeFor(IconState current);
 
-std::string_view toString(IconState state);
-
 }  // namespace purrbox

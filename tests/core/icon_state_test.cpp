@@ -34,6 +34,12 @@ const StateCase StateCases[] = {
      WindowsEmptyIcon},
 };
 
+std::string_view nameOf(IconState state)
+{
+    constexpr std::string_view names[] = {"Unreadable", "WindowsEmpty", "WindowsFull", "CatEmpty", "CatFull", "Other"};
+    return names[static_cast<std::size_t>(state)];
+}
+
 class IconStateTable : public ::testing::TestWithParam<StateCase> {};
 
 TEST_P(IconStateTable, ClassifiesAndPicksBothSchemes)
@@ -46,7 +52,7 @@ TEST_P(IconStateTable, ClassifiesAndPicksBothSchemes)
 
 INSTANTIATE_TEST_SUITE_P(AllStates, IconStateTable, ::testing::ValuesIn(StateCases),
                          [](const auto& test) {
-                             return std::to_string(test.index) + "_" + std::string(toString(test.param.state));
+                             return std::to_string(test.index) + "_" + std::string(nameOf(test.param.state));
                          });
 
 }  // namespace
