@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -86,17 +87,47 @@ std::string applicationDataBase(FileSystemApi& api)
     return base;
 }
 
-// Any entry counts, a folder or a file of any size or content.
-bool entryExists(FileSystemApi& api, const std::string& path)
+// The attributes of the entry at a path: the entry itself, never what a link
+// there points at; nothing when no entry of that name is found.
+std::optional<std::uint32_t> lookUp(FileSystemApi& api, const std::string& path)
 {
     FoundEntry found;
-    return static_cast<bool>(Search(api, path, &found));
+    if (!Search(api, path, &found)) return std::nullopt;
+    return found.attributes;
 }
 
-bool isLink(FileSystemApi& api, const std::string& path)
+// Junctions and symbolic links alike carry the reparse-point attribute.
+bool isLink(std::uint32_t attributes) { return (attributes & FileAttributeReparsePoint) != 0; }
+
+bool isPlainFolder(std::optional<std::uint32_t> attributes)
 {
-    FoundEntry found;
-    return Search(api, path, &found) && (found.attributes & FileAttributeReparsePoint) != 0;
+    return attributes && (*attributes & FileAttributeDirectory) != 0 && !isLink(*attributes);
+}
+
+// A link goes by the call that removes its own name, never its target's content.
+void removeLink(FileSystemApi& api, const std::string& path, std::uint32_t attributes)
+{
+    ignoreOutcome((attributes & FileAttributeDirectory) != 0 ? api.removeDirectory(path.c_str())
+                                                             : api.deleteFile(path.c_str()));
+}
+
+// A folder's own name, for a look-up: FindFirstFileA finds no name that ends with a backslash.
+std::string entryName(const std::string& folder) { return folder.substr(0, folder.size() - 1); }
+
+// One level of the icon folder, made when missing. It is passed through only
+// when the look-up after any creation shows a plain folder: a link there,
+// planted before the install or in the moment since the first look-up, would
+// turn every create and write below it into an elevated one wherever it points.
+bool makeLevel(FileSystemApi& api, const std::string& folder)
+{
+    std::optional<std::uint32_t> attributes = lookUp(api, entryName(folder));
+    if (!attributes) {
+        // Fails harmlessly when a name appeared since the look-up: CreateDirectoryA
+        // never goes through an entry at the name it is given.
+        ignoreOutcome(api.createDirectory(folder.c_str()));
+        attributes = lookUp(api, entryName(folder));
+    }
+    return isPlainFolder(attributes);
 }
 
 void writeNewFile(FileSystemApi& api, const std::string& path, std::span<const unsigned char> bytes)
@@ -138,11 +169,11 @@ void emptyFolder(FileSystemApi& api, const std::string& folder)
 {
     for (const ListedEntry& entry : listFolder(api, folder)) {
         const bool directory = (entry.attributes & FileAttributeDirectory) != 0;
-        if ((entry.attributes & FileAttributeReparsePoint) != 0) {
+        if (isLink(entry.attributes)) {
             // A junction or symbolic link goes as a link: descending into one
             // planted here would turn this elevated delete on whatever folder
             // it points at.
-            ignoreOutcome(directory ? api.removeDirectory(entry.path.c_str()) : api.deleteFile(entry.path.c_str()));
+            removeLink(api, entry.path, entry.attributes);
         } else if (directory) {
             emptyFolder(api, entry.path + '\\');
             ignoreOutcome(api.removeDirectory(entry.path.c_str()));
@@ -156,26 +187,33 @@ void emptyFolder(FileSystemApi& api, const std::string& folder)
 
 void IconFileSet::installIconFiles()
 {
-    folder_ = applicationDataBase(api_) + std::string(MakerFolderName);
-    ignoreOutcome(api_.createDirectory(folder_->c_str()));
-    *folder_ += IconFolderName;
-    ignoreOutcome(api_.createDirectory(folder_->c_str()));
+    const std::string base = applicationDataBase(api_);
+    // Recorded whole before anything can stop the install, so that a later
+    // delete never takes brenoka\ itself for the icon folder.
+    folder_ = base + std::string(MakerFolderName) + std::string(IconFolderName);
+    for (const std::string& level : {base + std::string(MakerFolderName), *folder_})
+        if (!makeLevel(api_, level)) return;
 
     for (const IconFile* file : {&emptyIconFile(), &fullIconFile()}) {
         const std::string path = *folder_ + std::string(file->name);
-        if (!entryExists(api_, path)) writeNewFile(api_, path, file->bytes);
+        if (!lookUp(api_, path)) writeNewFile(api_, path, file->bytes);
     }
 }
 
 void IconFileSet::deleteIconFolder()
 {
     if (!folder_ || folder_->empty()) return;
-    // The folder itself may have been swapped for a link since the install:
-    // then only the link goes, never what it points at.
-    const std::string self = folder_->substr(0, folder_->size() - 1);
-    if (isLink(api_, self)) {
-        ignoreOutcome(api_.removeDirectory(self.c_str()));
-        return;
+    // Either level may have been swapped for a link since the install, or
+    // planted before it: then only that link goes, never what it points at.
+    const std::string makerFolder = folder_->substr(0, folder_->size() - IconFolderName.size());
+    for (const std::string& level : {makerFolder, *folder_}) {
+        const std::optional<std::uint32_t> attributes = lookUp(api_, entryName(level));
+        if (attributes && isLink(*attributes)) {
+            removeLink(api_, entryName(level), *attributes);
+            return;
+        }
+        // Nothing of this program's to delete below a missing level or a file.
+        if (!isPlainFolder(attributes)) return;
     }
     emptyFolder(api_, *folder_);
     // Fails, harmlessly, while anything is left inside; brenoka\ always stays.

@@ -17,11 +17,13 @@ public:
 
     // Creates brenoka\ and brenoka\miaoIco\ under Application Data (under the
     // current directory when Application Data is unknown) and writes empty.dll
-    // and full.dll unless an entry of that name is already there.
+    // and full.dll unless an entry of that name is already there. Writes
+    // nothing once either level turns out to be a link or no folder at all.
     void installIconFiles();
 
     // Deletes everything in the recorded folder, then the folder itself; does
-    // nothing before the first install. Links inside are removed, never followed.
+    // nothing before the first install. A link, at either level or inside, is
+    // removed as a link and never followed; one at a level ends the delete.
     void deleteIconFolder();
 
     // Forgets the recorded folder; nothing on disk changes.

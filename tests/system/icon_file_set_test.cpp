@@ -113,8 +113,11 @@ TYPED_TEST(IconFileSetTest, FirstInstallMakesBothFoldersAndWritesEachFileInOneWr
         this->expectCarriedFilesInstalled();
 
         const auto& calls = this->recorder->calls();
+        // Each level is looked up, made, and looked up again before anything goes inside it.
         EXPECT_EQ(functionsOf(calls), (std::vector<std::string>{
-                                          "SHGetSpecialFolderPath", "CreateDirectory", "CreateDirectory",
+                                          "SHGetSpecialFolderPath",
+                                          "FindFirstFile", "CreateDirectory", "FindFirstFile", "FindClose",
+                                          "FindFirstFile", "CreateDirectory", "FindFirstFile", "FindClose",
                                           "FindFirstFile", "CreateFile", "WriteFile", "CloseHandle",
                                           "FindFirstFile", "CreateFile", "WriteFile", "CloseHandle"}));
         ASSERT_FALSE(calls.empty());
@@ -122,8 +125,11 @@ TYPED_TEST(IconFileSetTest, FirstInstallMakesBothFoldersAndWritesEachFileInOneWr
         EXPECT_FALSE(calls[0].create) << "Application Data is never created";
         EXPECT_EQ(pathsOf(this->recorder->callsOf("CreateDirectory")),
                   (std::vector<std::string>{this->makerFolder(), this->iconFolder()}));
+        const std::string maker = this->base() + "brenoka";
+        const std::string icons = maker + "\\miaoIco";
         EXPECT_EQ(pathsOf(this->recorder->callsOf("FindFirstFile")),
-                  (std::vector<std::string>{this->iconFolder() + "empty.dll", this->iconFolder() + "full.dll"}));
+                  (std::vector<std::string>{maker, maker, icons, icons, this->iconFolder() + "empty.dll",
+                                            this->iconFolder() + "full.dll"}));
         for (const FileSystemCall& create : this->recorder->callsOf("CreateFile")) {
             EXPECT_EQ(create.access, GenericWrite);
             EXPECT_EQ(create.shareMode, 0u);
@@ -301,15 +307,18 @@ TYPED_TEST(IconFileSetTest, DeleteRemovesTheIconFolderKeepsTheMakerFolderAndTheR
     EXPECT_TRUE(this->backend->names(this->makerFolder()).empty());
     EXPECT_EQ(this->set->recordedFolder(), this->iconFolder());
 
-    // The folder's own entry is looked at first (a link would only be unlinked),
+    // Each level's own entry is looked at first (a link would only be unlinked),
     // then everything is listed, the search closed, and the deletions run.
     const auto& calls = this->recorder->calls();
     const std::string folderItself = this->iconFolder().substr(0, this->iconFolder().size() - 1);
-    ASSERT_GE(calls.size(), mark + 3);
-    EXPECT_EQ(calls[mark].function, "FindFirstFile");
-    EXPECT_EQ(calls[mark].path, folderItself);
+    ASSERT_GE(calls.size(), mark + 5);
+    EXPECT_EQ(functionsOf(calls, mark).at(0), "FindFirstFile");
+    EXPECT_EQ(calls[mark].path, this->base() + "brenoka");
     EXPECT_EQ(calls[mark + 1].function, "FindClose");
-    const std::size_t listAt = mark + 2;
+    EXPECT_EQ(calls[mark + 2].function, "FindFirstFile");
+    EXPECT_EQ(calls[mark + 2].path, folderItself);
+    EXPECT_EQ(calls[mark + 3].function, "FindClose");
+    const std::size_t listAt = mark + 4;
     const std::vector<std::string> functions = functionsOf(calls, listAt);
     const auto close = std::find(functions.begin(), functions.end(), "FindClose");
     ASSERT_NE(close, functions.end());
@@ -328,7 +337,8 @@ TYPED_TEST(IconFileSetTest, DeleteRemovesTheIconFolderKeepsTheMakerFolderAndTheR
     const std::size_t secondMark = calls.size();
     this->set->deleteIconFolder();
     EXPECT_EQ(functionsOf(this->recorder->calls(), secondMark),
-              (std::vector<std::string>{"FindFirstFile", "FindFirstFile", "RemoveDirectory"}));
+              (std::vector<std::string>{"FindFirstFile", "FindClose", "FindFirstFile"}))
+        << "the icon folder is gone: nothing is listed or removed";
     EXPECT_TRUE(this->backend->isFolder(this->makerFolder()));
     EXPECT_EQ(this->set->recordedFolder(), this->iconFolder());
 }
@@ -426,6 +436,142 @@ TYPED_TEST(IconFileSetTest, DeleteRemovesLinksWithoutFollowingThem)
     }
     if (ran == 0) GTEST_SKIP() << "this system can make none of the three kinds of link";
     if (ran < 3) std::cout << "[   NOTE   ] only " << ran << " of 3 kinds of link could be made here\n";
+}
+
+// "Function path" for each call from the mark on; the path is left out where none is passed.
+std::vector<std::string> callLines(const std::vector<FileSystemCall>& calls, std::size_t from)
+{
+    std::vector<std::string> lines;
+    for (std::size_t i = from; i < calls.size(); ++i)
+        lines.push_back(calls[i].path.empty() ? calls[i].function : calls[i].function + " " + calls[i].path);
+    return lines;
+}
+
+// A link at either level of the icon folder or inside it, planted before the
+// install or swapped in after it. Following one would make the elevated
+// switch write, and the elevated restore delete, wherever it points; an
+// unelevated program of the same user can plant any of them. Each case names
+// the exact calls of both actions; the files outside must all survive.
+TYPED_TEST(IconFileSetTest, NeitherActionEverGoesThroughALink)
+{
+    // In the calls, {b} is base\brenoka and {m} base\brenoka\miaoIco, without a trailing backslash.
+    const std::vector<std::string> freshInstall = {
+        "FindFirstFile {b}", "CreateDirectory {b}\\", "FindFirstFile {b}", "FindClose",
+        "FindFirstFile {m}", "CreateDirectory {m}\\", "FindFirstFile {m}", "FindClose",
+        "FindFirstFile {m}\\empty.dll", "CreateFile {m}\\empty.dll", "WriteFile", "CloseHandle",
+        "FindFirstFile {m}\\full.dll", "CreateFile {m}\\full.dll", "WriteFile", "CloseHandle"};
+    const std::vector<std::string> levelsFound = {"FindFirstFile {b}", "FindClose", "FindFirstFile {m}",
+                                                  "FindClose"};
+    const auto join = [](std::vector<std::string> head, const std::vector<std::string>& tail) {
+        head.insert(head.end(), tail.begin(), tail.end());
+        return head;
+    };
+    struct Case {
+        const char* what;
+        const char* link;    // under the base
+        LinkKind kind;
+        const char* target;  // under the outside folder
+        bool afterInstall;   // swapped in after an install that met no link
+        std::vector<std::string> install;
+        std::vector<std::string> restore;
+        bool makerGone;  // the link was brenoka itself
+    };
+    const Case cases[] = {
+        {"brenoka a junction to an outside folder", "brenoka", LinkKind::Junction, "", false,
+         {"FindFirstFile {b}", "FindClose"},
+         {"FindFirstFile {b}", "FindClose", "RemoveDirectory {b}"}, true},
+        {"miaoIco a junction to an outside folder", "brenoka\\miaoIco", LinkKind::Junction, "miaoIco", false,
+         levelsFound, join(levelsFound, {"RemoveDirectory {m}"}), false},
+        {"inside miaoIco, empty.dll a link to an outside file", "brenoka\\miaoIco\\empty.dll",
+         LinkKind::FileSymlink, "file.txt", false,
+         join(levelsFound, {"FindFirstFile {m}\\empty.dll", "FindClose", "FindFirstFile {m}\\full.dll",
+                            "CreateFile {m}\\full.dll", "WriteFile", "CloseHandle"}),
+         join(levelsFound, {"FindFirstFile {m}\\*.*", "FindNextFile", "FindNextFile", "FindNextFile",
+                            "FindNextFile", "FindClose", "DeleteFile {m}\\empty.dll", "DeleteFile {m}\\full.dll",
+                            "RemoveDirectory {m}\\"}),
+         false},
+        {"inside miaoIco, a junction to an empty outside folder", "brenoka\\miaoIco\\sub", LinkKind::Junction,
+         "empty", false, join(levelsFound, {freshInstall.begin() + 8, freshInstall.end()}),
+         join(levelsFound, {"FindFirstFile {m}\\*.*", "FindNextFile", "FindNextFile", "FindNextFile",
+                            "FindNextFile", "FindNextFile", "FindClose", "DeleteFile {m}\\empty.dll",
+                            "DeleteFile {m}\\full.dll", "RemoveDirectory {m}\\sub", "RemoveDirectory {m}\\"}),
+         false},
+        {"inside miaoIco, a junction to a full outside folder", "brenoka\\miaoIco\\sub", LinkKind::Junction,
+         "miaoIco", false, join(levelsFound, {freshInstall.begin() + 8, freshInstall.end()}),
+         join(levelsFound, {"FindFirstFile {m}\\*.*", "FindNextFile", "FindNextFile", "FindNextFile",
+                            "FindNextFile", "FindNextFile", "FindClose", "DeleteFile {m}\\empty.dll",
+                            "DeleteFile {m}\\full.dll", "RemoveDirectory {m}\\sub", "RemoveDirectory {m}\\"}),
+         false},
+        {"brenoka swapped for a junction after the install", "brenoka", LinkKind::Junction, "", true, freshInstall,
+         {"FindFirstFile {b}", "FindClose", "RemoveDirectory {b}"}, true},
+        {"miaoIco swapped for a junction after the install", "brenoka\\miaoIco", LinkKind::Junction, "miaoIco",
+         true, freshInstall, join(levelsFound, {"RemoveDirectory {m}"}), false},
+    };
+    int ran = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        this->fresh();
+        FileSystemBackend& disk = *this->backend;
+        const std::string maker = this->base() + "brenoka";
+        const std::string icons = maker + "\\miaoIco";
+        const std::string outside = this->base() + "outside";
+        // The outside folder holds what the unmended program reached: a
+        // miaoIco of its own with content, an empty folder and a file.
+        disk.makeFolder(outside + "\\miaoIco\\sub");
+        disk.makeFolder(outside + "\\empty");
+        const std::pair<std::string, std::string> canaries[] = {{outside + "\\file.txt", "file"},
+                                                                {outside + "\\miaoIco\\empty.dll", "not an icon"},
+                                                                {outside + "\\miaoIco\\sub\\c.txt", "c"}};
+        for (const auto& [path, text] : canaries) disk.putFile(path, bytesOf(text));
+        const std::string link = this->base() + c.link;
+        const std::string target = *c.target ? outside + "\\" + c.target : outside;
+        bool linked = true;
+        if (c.afterInstall) {
+            this->set->installIconFiles();
+            disk.remove(icons + "\\empty.dll");
+            disk.remove(icons + "\\full.dll");
+            disk.remove(icons);
+            if (std::string(c.link) == "brenoka") disk.remove(maker);
+            linked = disk.makeLink(link, target, c.kind);
+        } else {
+            if (std::string(c.link) != "brenoka") disk.makeFolder(link.substr(0, link.rfind('\\')));
+            linked = disk.makeLink(link, target, c.kind);
+            if (linked) this->set->installIconFiles();
+        }
+        if (!linked) continue;
+        ++ran;
+        const std::size_t mark = this->recorder->calls().size();
+        this->set->deleteIconFolder();
+
+        const auto expand = [&](std::vector<std::string> lines) {
+            for (std::string& line : lines) {
+                for (const auto& [token, path] : {std::pair{std::string("{b}"), maker}, {std::string("{m}"), icons}})
+                    if (const std::size_t at = line.find(token); at != std::string::npos) line.replace(at, 3, path);
+            }
+            return lines;
+        };
+        const auto& calls = this->recorder->calls();
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls[0].function, "SHGetSpecialFolderPath");
+        const std::vector<std::string> installLines = callLines(calls, 1);
+        EXPECT_EQ(std::vector<std::string>(installLines.begin(), installLines.begin() + std::ptrdiff_t(mark - 1)),
+                  expand(c.install))
+            << "the install's calls";
+        EXPECT_EQ(callLines(calls, mark), expand(c.restore)) << "the restore's calls";
+
+        for (const auto& [path, text] : canaries)
+            EXPECT_TRUE(disk.fileBytes(path) == bytesOf(text)) << path << " was reached through the link";
+        EXPECT_EQ(disk.names(outside), (std::vector<std::string>{"empty", "file.txt", "miaoIco"}));
+        EXPECT_EQ(disk.names(outside + "\\miaoIco"), (std::vector<std::string>{"empty.dll", "sub"}))
+            << "nothing was written into or deleted from the outside miaoIco";
+        EXPECT_TRUE(disk.isFolder(outside + "\\empty"));
+        EXPECT_FALSE(disk.exists(link)) << "the link itself goes";
+        EXPECT_FALSE(disk.exists(icons));
+        EXPECT_EQ(disk.exists(maker), !c.makerGone);
+    }
+    if (ran == 0) GTEST_SKIP() << "this system can make no link";
+    if (ran < static_cast<int>(std::size(cases)))
+        std::cout << "[   NOTE   ] only " << ran << " of " << std::size(cases) << " links could be made here\n";
 }
 
 TYPED_TEST(IconFileSetTest, ReleaseForgetsTheFolderAndTouchesNothing)
