@@ -94,6 +94,21 @@ public:
         return result;
     }
 
+    // Every entry as it stands, to compare the whole disk before and after a run.
+    struct EntryState {
+        bool directory = false;
+        std::uint32_t attributes = 0;
+        Bytes bytes;
+        std::optional<std::string> linkTarget;
+        friend bool operator==(const EntryState&, const EntryState&) = default;
+    };
+    std::map<std::string, EntryState> snapshot() const
+    {
+        std::map<std::string, EntryState> entries;
+        for (const auto& [key, node] : nodes_) entries[key] = {node.directory, node.attributes, node.bytes, node.linkTarget};
+        return entries;
+    }
+
     // FileSystemApi.
     bool shGetSpecialFolderPath(char* path, int folder, bool create) override
     {

@@ -43,6 +43,14 @@ public:
         return value->second;
     }
 
+    // Every key with its values, to compare the whole registry before and after a run.
+    std::map<std::string, std::map<std::string, RawValue>> snapshot() const
+    {
+        std::map<std::string, std::map<std::string, RawValue>> keys;
+        for (const auto& [path, key] : keys_) keys[path] = key.values;
+        return keys;
+    }
+
     RegStatus regOpenKey(RegKey root, const char* subKey, RegKey* result) override
     {
         *result = RegKey::None;
