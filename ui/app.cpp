@@ -94,11 +94,33 @@ void restrictDllSearchToSystem32()
     if (setDefaultDllDirectories) setDefaultDllDirectories(LoadLibrarySearchSystem32);
 }
 
+static_assert(ProcessRedirectionTrustPolicy == 16, "PROCESS_MITIGATION_POLICY as documented");
+static_assert(sizeof(PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY) == sizeof(DWORD), "one DWORD of flags");
+
+bool enforceRedirectionTrust(SetProcessMitigationPolicyFunction setPolicy)
+{
+    if (!setPolicy) return false;
+    PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy{};
+    policy.EnforceRedirectionTrust = 1;  // bit 0; AuditRedirectionTrust (bit 1) only logs
+    return setPolicy(ProcessRedirectionTrustPolicy, &policy, sizeof policy) != FALSE;
+}
+
+void enforceRedirectionTrust()
+{
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const FARPROC found = kernel ? GetProcAddress(kernel, "SetProcessMitigationPolicy") : nullptr;
+    // Refused where Windows has no RedirectionGuard: the program's own
+    // look-ups before each step are then the only guard, as before.
+    (void)enforceRedirectionTrust(
+        reinterpret_cast<SetProcessMitigationPolicyFunction>(reinterpret_cast<void (*)()>(found)));
+}
+
 int runPurrbox(HINSTANCE instance)
 {
     // Before anything else can load a library: the program runs elevated,
     // often from a Downloads folder in which anyone may leave a DLL.
     restrictDllSearchToSystem32();
+    enforceRedirectionTrust();
     setUpProcess();
 
     Win32RegistryApi registryApi;

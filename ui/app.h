@@ -70,6 +70,20 @@ private:
 // program must start there all the same.
 void restrictDllSearchToSystem32();
 
+// SetProcessMitigationPolicy, or null where kernel32 lacks it (before Windows 8).
+using SetProcessMitigationPolicyFunction = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+
+// Has Windows refuse, in this process, to follow any junction that a
+// non-administrator made (RedirectionGuard: Windows 11 and Windows 10 22H2).
+// The icon folder lies where every unelevated program of the user may write,
+// so a junction swapped in between the program's own look-ups and its next
+// create or delete must not redirect that elevated call. Looked up at run
+// time; start-up goes on whatever the answer, as older Windows lack the
+// function or refuse the policy.
+void enforceRedirectionTrust();
+// The same request through the given function; true when it was granted.
+bool enforceRedirectionTrust(SetProcessMitigationPolicyFunction setPolicy);
+
 // Start-up, the message loop and shutdown; the process's exit code, 0.
 int runPurrbox(HINSTANCE instance);
 
