@@ -626,9 +626,11 @@ void print(const FaultReport& report)
     for (const auto& [function, row] : report.byFunction)
         out << "[ FAULTS   ] " << std::left << std::setw(24) << function << std::right << std::setw(14) << row.runs
             << std::setw(16) << row.failures << "\n";
-    out << "[ FAULTS   ] " << report.byFunction.size() << " platform functions, " << report.runs
-        << " calls covered in as many runs, plus " << report.recordedRuns << " runs without a failure; "
-        << report.failures << " failures found\n";
+    out << "[ FAULTS   ] " << std::left << std::setw(24) << "all" << std::right << std::setw(14) << report.runs
+        << std::setw(16) << report.failures << "\n"
+        << "[ FAULTS   ] " << report.byFunction.size() << " platform functions; calls covered " << report.runs
+        << " (every call of " << report.recordedRuns << " recorded runs); runs " << report.runs + report.recordedRuns
+        << " (one per call failing, plus the recorded runs); failures found " << report.failures << "\n";
     std::cout << out.str();
 }
 
