@@ -9,7 +9,7 @@
 // - RegOpenKey, RegQueryValueEx, RegSetValueEx: ERROR_ACCESS_DENIED and
 //   nothing done; the open hands out no key.
 // - SHGetSpecialFolderPathA, CreateDirectoryA, FindFirstFileA (no entry),
-//   FindNextFileA (the listing ends early), CreateFileA (no file), WriteFileA
+//   FindNextFileA (the listing ends early), CreateFileA (no file), WriteFile
 //   (nothing written), DeleteFileA, RemoveDirectoryA: the failure result and
 //   nothing done.
 // - RegCloseKey, FindClose, CloseHandle: the failure result, the handle
