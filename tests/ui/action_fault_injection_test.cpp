@@ -15,7 +15,7 @@
 // - RegCloseKey, FindClose, CloseHandle: the failure result, the handle
 //   closed all the same. What is checked is that the program asks exactly
 //   once for every handle it got; a failed close tells it nothing it could
-//   act on, and the design ignores the result.
+//   act on, and the program ignores the result.
 // - MessageBoxA: 0, and no box is shown.
 // - EnableWindow and SHChangeNotify have no failure result: the program
 //   cannot see one. Failing means the call is lost (EnableWindow on a
@@ -411,7 +411,8 @@ void act(World& world, const Scenario& s)
         RestoreWindowsIcons(world.marked);
 }
 
-// What the design says the user sees and the key holds, given the one call that failed.
+// What the user must see and the key must hold, given the one call that failed:
+// the actions' rules, written out here independently of their code.
 struct Expected {
     std::vector<Message> messages;
     std::optional<IconScheme> written;
@@ -495,7 +496,7 @@ std::vector<std::string> judge(const World& world, const Scenario& s, const Befo
                                (lost ? "enabled although its enable was lost" : "left disabled"));
     }
 
-    // Exactly the design's messages; a failed MessageBoxA was asked for and not shown.
+    // Exactly the messages the rules give; a failed MessageBoxA was asked for and not shown.
     const Expected expected = expectedFor(s, failed);
     if (world.window.requested != expected.messages)
         problems.push_back("messages " + describe(world.window.requested) + ", expected " + describe(expected.messages));
@@ -516,7 +517,7 @@ std::vector<std::string> judge(const World& world, const Scenario& s, const Befo
     if (world.fileCalls.strayCloses() != 0) problems.push_back("a search or file handle closed twice or never opened");
     if (world.fileCalls.deletionsDuringSearch() != 0) problems.push_back("a deletion under an open search");
 
-    // The registry: only the key's three values change, to what the design writes.
+    // The registry: only the key's three values change, to what the action writes.
     auto registry = world.registry.snapshot();
     auto registryBefore = before.registry;
     for (const std::string name : {"", "empty", "full"}) {
@@ -528,7 +529,7 @@ std::vector<std::string> judge(const World& world, const Scenario& s, const Befo
             wanted = expandable(name.empty() ? scheme.defaultIcon : name == "empty" ? scheme.emptyIcon : scheme.fullIcon);
         }
         const auto got = world.registry.getRaw(IconKeyPath, name);
-        if (got != wanted) problems.push_back("the value \"" + name + "\" holds what the design does not write");
+        if (got != wanted) problems.push_back("the value \"" + name + "\" holds what the action must not leave there");
         registry[IconKeyPath].erase(name);
         registryBefore[IconKeyPath].erase(name);
     }
