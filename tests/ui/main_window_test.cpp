@@ -26,8 +26,8 @@ namespace purrbox::ui {
 namespace {
 
 using testing::className;
-using testing::dropQuitMessage;
 using testing::clientRect;
+using testing::dropQuitMessage;
 using testing::pumpMessages;
 using testing::windowTextA;
 using testing::windowTextW;
