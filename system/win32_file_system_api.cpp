@@ -6,6 +6,18 @@
 namespace purrbox {
 namespace {
 
+// The portable copies of the Windows constants, checked where the headers are at hand.
+static_assert(MaxPath == MAX_PATH);
+static_assert(CsidlAppData == CSIDL_APPDATA);
+static_assert(GenericWrite == GENERIC_WRITE);
+static_assert(CreateNew == CREATE_NEW);
+static_assert(CreateAlways == CREATE_ALWAYS);
+static_assert(FileAttributeReadOnly == FILE_ATTRIBUTE_READONLY);
+static_assert(FileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
+static_assert(FileAttributeArchive == FILE_ATTRIBUTE_ARCHIVE);
+static_assert(FileAttributeNormal == FILE_ATTRIBUTE_NORMAL);
+static_assert(FileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+
 HANDLE toHandle(FindHandle handle) { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(handle)); }
 HANDLE toHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(handle)); }
 FindHandle toFindHandle(HANDLE handle) { return static_cast<FindHandle>(reinterpret_cast<std::uintptr_t>(handle)); }

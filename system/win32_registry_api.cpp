@@ -3,8 +3,25 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <type_traits>
+
 namespace purrbox {
 namespace {
+
+// The portable copies of the Windows constants, checked where the headers are at hand.
+static_assert(std::is_same_v<RegStatus, LSTATUS>);
+static_assert(RegSuccess == ERROR_SUCCESS);
+static_assert(RegFileNotFound == ERROR_FILE_NOT_FOUND);
+static_assert(RegAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(RegMoreData == ERROR_MORE_DATA);
+static_assert(RegNone == REG_NONE);
+static_assert(RegString == REG_SZ);
+static_assert(RegExpandString == REG_EXPAND_SZ);
+static_assert(RegBinary == REG_BINARY);
+static_assert(RegDword == REG_DWORD);
+static_assert(RegMultiString == REG_MULTI_SZ);
+static_assert(ShcneAssocChanged == SHCNE_ASSOCCHANGED);
+static_assert(ShcnfIdList == SHCNF_IDLIST);
 
 HKEY toHkey(RegKey key) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(key)); }
 RegKey fromHkey(HKEY key) { return static_cast<RegKey>(reinterpret_cast<std::uintptr_t>(key)); }

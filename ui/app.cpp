@@ -15,6 +15,13 @@
 namespace purrbox::ui {
 namespace {
 
+// The portable copies of the Windows constants, checked where the headers are at hand.
+static_assert(static_cast<UINT>(MessageIcon::Information) == MB_ICONINFORMATION);
+static_assert(static_cast<UINT>(MessageIcon::Error) == MB_ICONERROR);
+static_assert(MB_OK == 0 && MB_TASKMODAL == 0x2000);  // a box's style is the icon value plus MB_TASKMODAL
+constexpr DWORD LoadLibrarySearchSystem32 = 0x00000800;
+static_assert(LoadLibrarySearchSystem32 == LOAD_LIBRARY_SEARCH_SYSTEM32);
+
 struct EventEntry {
     int controlId;
     int event;
@@ -26,8 +33,6 @@ constexpr EventEntry EventTable[] = {
     {SwitchButtonId, ClickEvent, SwitchToCatIcons},
     {RestoreButtonId, ClickEvent, RestoreWindowsIcons},
 };
-
-constexpr DWORD LoadLibrarySearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 
 // Nothing of the set-up is looked at: start-up carries on whatever fails.
 void setUpProcess()
