@@ -84,10 +84,17 @@ desktop_origin() {
     awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x + 0, y + 0 }'
 }
 
+pointer_at() { xdotool getmouselocation | awk '{ sub("x:", "", $1); sub("y:", "", $2); print $1, $2 }'; }
+
+# (Not mousemove --sync: it waits for a motion, and there is none when the
+# pointer is already there.)
 move_to() {  # move_to X Y: Windows screen coordinates
-  local origin
+  local origin x y
   read -r -a origin <<<"$(desktop_origin)"
-  xdotool mousemove --sync "$((origin[0] + $1))" "$((origin[1] + $2))"
+  x=$((origin[0] + $1))
+  y=$((origin[1] + $2))
+  xdotool mousemove "$x" "$y"
+  wait_for "$x $y" 10 pointer_at >/dev/null
 }
 
 click_at() {  # click_at X Y
