@@ -18,6 +18,8 @@
 //                        caption whose hit-test code is CODE (HTCLOSE 20,
 //                        HTSYSMENU 3, HTMINBUTTON 8, HTMAXBUTTON 9, HTCAPTION 2);
 //                        exit code 1 when the caption has no such part
+//   window_probe scrolled  "end" once the help text's caret is at its end and
+//                        it has scrolled away from its first line, else "start"
 //   window_probe menu    the screen rectangle of the program's open popup
 //                        menu: "L T R B" (exit code 1 when none is open)
 // Each prints its answer on one line and fails with exit code 1 when there is
@@ -248,6 +250,18 @@ HWND findProcessWindow(HWND window, const wchar_t* className)
     return search.found;
 }
 
+// Only messages without pointers: they cross from one process to another.
+int printScrolled(HWND window)
+{
+    const HWND help = GetDlgItem(window, 140);
+    if (!help) return 1;
+    const auto selection = static_cast<DWORD>(SendMessageW(help, EM_GETSEL, 0, 0));
+    const auto length = static_cast<DWORD>(SendMessageW(help, WM_GETTEXTLENGTH, 0, 0));
+    const bool atEnd = HIWORD(selection) == length && SendMessageW(help, EM_GETFIRSTVISIBLELINE, 0, 0) > 0;
+    std::printf("%s\n", atEnd ? "end" : "start");
+    return 0;
+}
+
 int printMenu(HWND window)
 {
     const HWND menu = findProcessWindow(window, L"#32768");
@@ -278,7 +292,8 @@ int main(int argc, char** argv)
     if (command == "centre" && argc > 2) return printCentre(window, std::atoi(argv[2]));
     if (command == "hit" && argc > 2) return printCaptionPart(window, std::atoi(argv[2]));
     if (command == "menu") return printMenu(window);
+    if (command == "scrolled") return printScrolled(window);
     std::fprintf(stderr, "usage: window_probe focus|cwd|close|buttons|message|ready|rect|state|foreground|"
-                         "centre ID|hit CODE|menu\n");
+                         "centre ID|hit CODE|menu|scrolled\n");
     return 2;
 }
