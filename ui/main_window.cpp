@@ -208,12 +208,10 @@ LRESULT MainWindow::onCtlColorStatic(HDC dc, HWND control)
 // The focus is remembered only when one of the controls has it: while an
 // action runs the focused button is disabled and nobody has it, and the
 // control remembered when the action began stays the one to give it back to.
-bool MainWindow::rememberFocus()
+void MainWindow::rememberFocus()
 {
     const HWND focus = GetFocus();
-    if (!focus || !IsChild(hwnd_, focus)) return false;
-    rememberedFocus_ = focus;
-    return true;
+    if (hwnd_ && focus && IsChild(hwnd_, focus)) rememberedFocus_ = focus;
 }
 
 HWND MainWindow::firstFocusable() const
@@ -237,10 +235,7 @@ void MainWindow::focusRemembered()
     if (const HWND first = firstFocusable()) SetFocus(first);
 }
 
-void MainWindow::holdFocus()
-{
-    if (hwnd_) rememberFocus();
-}
+void MainWindow::holdFocus() { rememberFocus(); }
 
 void MainWindow::restoreFocus()
 {

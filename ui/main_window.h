@@ -71,7 +71,7 @@ private:
     void moveFocus(bool backwards);
     bool canTakeFocus(HWND control) const;
     HWND firstFocusable() const;
-    bool rememberFocus();
+    void rememberFocus();
     void focusRemembered();
 
     MainWindowEvents& events_;
