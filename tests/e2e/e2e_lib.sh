@@ -11,6 +11,7 @@ source "$e2e_root/tools/purrbox-window"
 wine=/usr/lib/wine/wine64
 status=0
 shot=0
+own_prefix=""
 
 e2e_setup() {
   purrbox="$(realpath "$1")"
@@ -21,6 +22,7 @@ e2e_setup() {
   [ -n "${DISPLAY:-}" ] || start_virtual_display
   if [ -z "${WINEPREFIX:-}" ]; then
     export WINEPREFIX="$(dirname "$purrbox")/wineprefix"
+    own_prefix=1
     "$e2e_root/tools/wine-prefix" "$WINEPREFIX"
   fi
   export WINEDEBUG=-all
@@ -30,8 +32,15 @@ e2e_setup() {
   trap e2e_cleanup EXIT
 }
 
+# Wine's desktop and services of this run live on its display: they must be
+# gone before the display goes, or the next run meets a desktop whose display
+# has vanished. Only a prefix of this run's own is ended so.
 e2e_cleanup() {
   stop_purrbox
+  if [ -n "$own_prefix" ]; then
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    timeout 20 /usr/lib/wine/wineserver -w 2>/dev/null || true  # -k does not wait for the end
+  fi
   stop_virtual_display
 }
 
