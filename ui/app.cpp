@@ -70,9 +70,11 @@ int App::runMessageLoop()
 
 void App::setBusy(bool busy)
 {
+    if (busy) window_.holdFocus();
     const BOOL enable = busy ? FALSE : TRUE;
     EnableWindow(window_.control(SwitchButtonId), enable);
     EnableWindow(window_.control(RestoreButtonId), enable);
+    if (!busy) window_.restoreFocus();
 }
 
 void App::showMessage(std::string_view text, std::string_view title, MessageIcon icon)

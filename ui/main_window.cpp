@@ -205,27 +205,51 @@ LRESULT MainWindow::onCtlColorStatic(HDC dc, HWND control)
     return reinterpret_cast<LRESULT>(helpBackground_ ? helpBackground_.get() : GetSysColorBrush(COLOR_BTNFACE));
 }
 
-void MainWindow::onActivate(WPARAM wParam)
+// The focus is remembered only when one of the controls has it: while an
+// action runs the focused button is disabled and nobody has it, and the
+// control remembered when the action began stays the one to give it back to.
+void MainWindow::rememberFocus()
 {
-    if (LOWORD(wParam) != WA_INACTIVE) return;
     const HWND focus = GetFocus();
-    if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+    if (hwnd_ && focus && IsChild(hwnd_, focus)) rememberedFocus_ = focus;
 }
 
-void MainWindow::onSetFocus()
+HWND MainWindow::firstFocusable() const
 {
-    if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_)) {
-        SetFocus(lastFocus_);
-        return;
-    }
     for (const ControlLayout& layout : Controls) {
         const HWND control = GetDlgItem(hwnd_, layout.id);
-        if (canTakeFocus(control)) {
-            SetFocus(control);
-            return;
-        }
+        if (canTakeFocus(control)) return control;
     }
+    return nullptr;
 }
+
+// The remembered control if it still exists and can take the focus, else the
+// first one of the focus order; the window keeps it only when no control can.
+void MainWindow::focusRemembered()
+{
+    const bool remembered = IsWindow(rememberedFocus_) && IsChild(hwnd_, rememberedFocus_);
+    if (remembered && canTakeFocus(rememberedFocus_)) {
+        SetFocus(rememberedFocus_);
+        if (GetFocus() == rememberedFocus_) return;  // a control may refuse it
+    }
+    if (const HWND first = firstFocusable()) SetFocus(first);
+}
+
+void MainWindow::holdFocus() { rememberFocus(); }
+
+void MainWindow::restoreFocus()
+{
+    // SetFocus would activate an inactive window: its activation gives the
+    // focus back instead (WM_SETFOCUS).
+    if (hwnd_ && GetActiveWindow() == hwnd_) focusRemembered();
+}
+
+void MainWindow::onActivate(WPARAM wParam)
+{
+    if (LOWORD(wParam) == WA_INACTIVE) rememberFocus();
+}
+
+void MainWindow::onSetFocus() { focusRemembered(); }
 
 void MainWindow::onDestroy() { events_.windowDestroyed(); }
 
@@ -270,7 +294,7 @@ LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, 
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
         window->hwnd_ = nullptr;
-        window->lastFocus_ = nullptr;
+        window->rememberedFocus_ = nullptr;
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
     return window->handleMessage(message, wParam, lParam);

@@ -45,6 +45,14 @@ public:
     // nothing. True when the message was handled here and must not be dispatched.
     bool preTranslateMessage(const MSG& message);
 
+    // Around an action, as in any dialog: before the buttons are disabled
+    // the control that has the focus is remembered (disabling it leaves the
+    // window with no focus at all); once they are enabled again it gets the
+    // focus back, or the first control of the focus order that can take it.
+    // While the window is not active the focus waits for its activation.
+    void holdFocus();
+    void restoreFocus();
+
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -62,10 +70,15 @@ private:
 
     void moveFocus(bool backwards);
     bool canTakeFocus(HWND control) const;
+    HWND firstFocusable() const;
+    void rememberFocus();
+    void focusRemembered();
 
     MainWindowEvents& events_;
     HWND hwnd_ = nullptr;
-    HWND lastFocus_ = nullptr;
+    // The control to give the focus back to: the one that had it when the
+    // window was last deactivated or an action began.
+    HWND rememberedFocus_ = nullptr;
     IconHandle bigIcon_;
     IconHandle smallIcon_;
     FontHandle helpFont_;

@@ -8,32 +8,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 e2e_setup "$@"
 build_settings="$4"
 
-key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\CLSID\{645FF040-5081-101B-9F08-00AA002F954E}\DefaultIcon'
-windows_empty='%SystemRoot%\System32\imageres.dll,-55'
-windows_full='%SystemRoot%\System32\imageres.dll,-54'
-cat_empty='%AppData%\brenoka\miaoIco\empty.dll,0'
-cat_full='%AppData%\brenoka\miaoIco\full.dll,0'
 contact="$(sed -n 's/^#define PURRBOX_CONTACT_NUMBER "\(.*\)"$/\1/p' "$build_settings")"
 incompatible="可能是不兼容的系统，联系QQ：${contact}适配。"
-
-reg() { LANG=C.UTF-8 "$wine" reg "$@" 2>/dev/null | tr -d '\r'; }
-
-# "TYPE DATA" of one value of the key ("(Default)" for the default value).
-value_of() {
-  reg query "$key" /v "$1" | awk -v name="$1" '
-    { sub(/^ +/, "") }
-    index($0, name) == 1 { rest = substr($0, length(name) + 1); sub(/^ +/, "", rest)
-                           type = rest; sub(/ .*/, "", type); data = rest; sub(/^[^ ]+ +/, "", data)
-                           print type " " data }'
-}
-default_of() { reg query "$key" /ve | awk '/REG_/ { sub(/^ +\(Default\) +/, ""); type = $1; sub(/^[^ ]+ +/, ""); print type " " $0 }'; }
-
-seed_windows10() {
-  reg delete "$key" /f >/dev/null || true
-  reg add "$key" /ve /t REG_EXPAND_SZ /d "$windows_empty" /f >/dev/null
-  reg add "$key" /v empty /t REG_EXPAND_SZ /d "$windows_empty" /f >/dev/null
-  reg add "$key" /v full /t REG_EXPAND_SZ /d "$windows_full" /f >/dev/null
-}
 
 expect_scheme() {  # expect_scheme WHAT DEFAULT EMPTY FULL
   check "$1: default value" "$(default_of)" "REG_EXPAND_SZ $2"
@@ -44,8 +20,8 @@ expect_scheme() {  # expect_scheme WHAT DEFAULT EMPTY FULL
 appdata="$("$wine" winepath -u "$(LANG=C.UTF-8 "$wine" cmd /c echo %APPDATA% | tr -d '\r')" | tr -d '\r')"
 icon_folder="${appdata%/}/brenoka/miaoIco"
 
-click_switch() { click_client 259 24; }   # the middle of "修改为Purrbox"
-click_restore() { click_client 260 64; }  # the middle of "还原回收站"
+click_switch() { click_control 100; }   # "修改为Purrbox"
+click_restore() { click_control 110; }  # "还原回收站"
 
 # Waits for the action's message box; checks its title and text, that both
 # buttons are disabled while it is open and enabled once Enter closed it.
@@ -56,13 +32,14 @@ expect_message() {  # expect_message WHAT TITLE TEXT
   check "$1: buttons while the box is open" "$(probe buttons)" "0 0"
   screenshot "$1"
   close_message "$2"
-  check "$1: buttons after the box" "$(buttons_once "1 1")" "1 1"
+  check_soon "$1: buttons after the box" "1 1" probe buttons
 }
 
-# The buttons are enabled again only once the action has ended.
-expect_no_message() {
-  sleep 0.5
-  check "$1: buttons enabled again" "$(buttons_once "1 1")" "1 1"
+# The action wrote DEFAULT, and the buttons are enabled again only once it
+# has ended: then it showed no box.
+expect_no_message() {  # expect_no_message WHAT DEFAULT
+  check_soon "$1: default value written" "REG_EXPAND_SZ $2" default_of
+  check_soon "$1: buttons enabled again" "1 1" probe buttons
   check "$1: no message box" "$(probe message || true)" ""
 }
 
@@ -72,7 +49,7 @@ start_purrbox "$purrbox" || { echo "FAIL the Purrbox window did not appear"; exi
 
 echo "== switch"
 click_switch
-expect_no_message "switch"
+expect_no_message "switch" "$cat_empty"
 expect_scheme "after the switch" "$cat_empty" "$cat_empty" "$cat_full"
 for name in empty full; do
   check "$name.dll in Application Data" "$(cmp -s "$icon_folder/$name.dll" "$e2e_root/system/icons/$name.dll" && echo same)" same
@@ -86,19 +63,19 @@ expect_scheme "after the second switch" "$cat_empty" "$cat_empty" "$cat_full"
 
 echo "== restore"
 click_restore
-expect_no_message "restore"
+expect_no_message "restore" "$windows_empty"
 expect_scheme "after the restore" "$windows_empty" "$windows_empty" "$windows_full"
 check "miaoIco after the restore" "$([ -e "$icon_folder" ] && echo present || echo gone)" gone
 check "brenoka after the restore" "$(ls -A "${appdata%/}/brenoka" 2>/dev/null | wc -l)" 0
 screenshot "after-restore"
 
 echo "== no key"
-reg delete "$key" /f >/dev/null
+reg delete "$icon_key" /f >/dev/null
 click_restore
 expect_message "restore without the key" "原版回收站" "$incompatible"
 click_switch
 expect_message "switch without the key" "Purrbox" "$incompatible"
-check "key after both clicks" "$(reg query "$key" >/dev/null 2>&1 && echo present || echo absent)" absent
+check "key after both clicks" "$(reg query "$icon_key" >/dev/null 2>&1 && echo present || echo absent)" absent
 
 probe close
 wait_purrbox_exit

@@ -24,31 +24,27 @@ start_elsewhere() {
 
 focused() { probe focus; }
 
-press() {
-  xdotool key --clearmodifiers "$1"
-  sleep 0.5
-}
-
-
 echo "== first run: keyboard, folder, Alt+F4"
 start_elsewhere
-sleep 1  # let it paint
 screenshot window
 
-# No window manager under Xvfb: give the window the keyboard directly.
-xdotool windowfocus --sync "$purrbox_window"
-check "focus at start" "$(focused)" 100
+check_soon "the window has the keyboard" window probe foreground
+check_soon "focus at start" 100 focused
 for expected in 110 140 100; do
   press Tab
-  check "focus after Tab" "$(focused)" "$expected"
+  check_soon "focus after Tab" "$expected" focused
 done
 for expected in 140 110 100; do
   press shift+Tab
-  check "focus after Shift+Tab" "$(focused)" "$expected"
+  check_soon "focus after Shift+Tab" "$expected" focused
 done
 press Escape
+# Keys are handled in order: once the Tab after Escape has moved the focus,
+# Escape has been handled too.
+press Tab
+check_soon "focus after Escape and Tab" 110 focused
 check "window after Escape" "$(xdotool search --name "$purrbox_title_pattern" | head -n 1)" "$purrbox_window"
-check "focus after Escape" "$(focused)" 100
+check "state after Escape" "$(probe state)" normal
 
 folder="$("$wine" winepath -w "$(dirname "$purrbox")" | tr -d '\r')"
 current="$(probe cwd)"

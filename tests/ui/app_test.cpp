@@ -274,6 +274,72 @@ TEST_F(AppTest, RestoreClickRunsTheRestoreAndReportsEachFailedWrite)
     EXPECT_TRUE(enabled(110));
 }
 
+// ---- The focus around an action
+
+// What the key holds before the click decides the action's path.
+enum class KeyHolds { WindowsIcons, CatIcons, Nothing, ReadOnlyCatIcons };
+
+struct FocusCase {
+    const char* name;
+    int focused;  // the control that has the focus before
+    int clicked;  // the button whose click starts the action
+    KeyHolds key;
+    std::size_t boxes;
+};
+
+class FocusAfterAction : public AppTest, public ::testing::WithParamInterface<FocusCase> {
+protected:
+    void prepareKey(KeyHolds key)
+    {
+        if (key == KeyHolds::Nothing) return;
+        registry.createKey(IconKeyPath);
+        setIconValue("", key == KeyHolds::WindowsIcons ? WindowsEmptyIcon : CatEmptyIcon);
+        if (key == KeyHolds::ReadOnlyCatIcons) registry.setReadOnly(IconKeyPath, true);
+    }
+};
+
+// The button's click as the window receives it, whoever has the focus.
+void clickFrom(HWND window, HWND button)
+{
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+TEST_P(FocusAfterAction, IsWhereItWasBeforeOnEveryPath)
+{
+    prepareKey(GetParam().key);
+    SetFocus(button(GetParam().focused));
+    clickFrom(main(), button(GetParam().clicked));
+    pumpMessages();
+    EXPECT_EQ(messageBox.boxes.size(), GetParam().boxes);
+    EXPECT_TRUE(enabled(100));
+    EXPECT_TRUE(enabled(110));
+    EXPECT_EQ(GetFocus(), button(GetParam().focused)) << GetDlgCtrlID(GetFocus());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, FocusAfterAction,
+    ::testing::Values(FocusCase{"SilentSwitch", 100, 100, KeyHolds::WindowsIcons, 0},
+                      FocusCase{"SilentRestore", 110, 110, KeyHolds::CatIcons, 0},
+                      FocusCase{"InformationBox", 100, 100, KeyHolds::Nothing, 1},
+                      FocusCase{"ThreeErrorBoxes", 110, 110, KeyHolds::ReadOnlyCatIcons, 3},
+                      FocusCase{"HelpTextKeepsIt", 140, 100, KeyHolds::WindowsIcons, 0}),
+    [](const auto& instance) { return std::string(instance.param.name); });
+
+TEST_F(AppTest, SetBusyAfterTheWindowLostTheActivationLeavesItInactiveUntilItComesBack)
+{
+    SetFocus(button(110));
+    app->setBusy(true);
+    {
+        const testing::OtherActiveWindow other;
+        app->setBusy(false);
+        pumpMessages();
+        EXPECT_EQ(GetActiveWindow(), other.handle());  // the end of an action steals no activation
+    }
+    SetActiveWindow(main());
+    pumpMessages();
+    EXPECT_EQ(GetFocus(), button(110));
+}
+
 // ---- The end of the loop
 
 TEST_F(AppTest, ClosingTheWindowEndsTheLoopWithZero)

@@ -637,18 +637,62 @@ TEST_F(TypedKeys, EscapeAndEnterDoNothingWhereverTheFocusIs)
 TEST_F(MainWindowTest, GivesTheFocusBackToTheControlThatHadIt)
 {
     SetFocus(control(140));
-    const HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr,
-                                       nullptr, GetModuleHandleA(nullptr), nullptr);
-    ASSERT_NE(other, nullptr);
-    SetActiveWindow(other);
-    pumpMessages();
-    ASSERT_EQ(GetActiveWindow(), other);
-
+    {
+        const testing::OtherActiveWindow other;
+        ASSERT_EQ(GetActiveWindow(), other.handle());
+    }
     SetActiveWindow(window.handle());
     pumpMessages();
     EXPECT_EQ(GetFocus(), control(140));
-    DestroyWindow(other);
 }
+
+// What becomes of the control that had the focus while the window was
+// inactive, and who gets the focus on the window's activation.
+struct ActivationCase {
+    const char* name;
+    int focusedBefore;
+    void (*meanwhile)(HWND window);
+    int focusedAfter;  // 0: the window itself
+};
+
+HWND child(HWND window, int id) { return GetDlgItem(window, id); }
+
+const ActivationCase ActivationCases[] = {
+    {"RememberedButtonStillUsable", 110, [](HWND) {}, 110},
+    {"RememberedButtonDisabled", 110, [](HWND w) { EnableWindow(child(w, 110), FALSE); }, 100},
+    {"RememberedButtonHidden", 110, [](HWND w) { ShowWindow(child(w, 110), SW_HIDE); }, 100},
+    {"RememberedButtonDestroyed", 110, [](HWND w) { DestroyWindow(child(w, 110)); }, 100},
+    {"BothButtonsDisabled", 100,
+     [](HWND w) {
+         EnableWindow(child(w, 100), FALSE);
+         EnableWindow(child(w, 110), FALSE);
+     },
+     140},
+    {"NoControlCanTakeIt", 140,
+     [](HWND w) {
+         for (const int id : {100, 110, 140}) EnableWindow(child(w, id), FALSE);
+     },
+     0},
+};
+
+class FocusOnActivation : public MainWindowTest, public ::testing::WithParamInterface<ActivationCase> {};
+
+TEST_P(FocusOnActivation, GoesToTheRememberedControlOrTheFirstThatCanTakeIt)
+{
+    SetFocus(control(GetParam().focusedBefore));
+    {
+        const testing::OtherActiveWindow other;
+        GetParam().meanwhile(window.handle());
+    }
+    SetActiveWindow(window.handle());
+    pumpMessages();
+    ASSERT_EQ(GetActiveWindow(), window.handle());
+    const HWND expected = GetParam().focusedAfter ? control(GetParam().focusedAfter) : window.handle();
+    EXPECT_EQ(GetFocus(), expected) << GetDlgCtrlID(GetFocus());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FocusOnActivation, ::testing::ValuesIn(ActivationCases),
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // ---- Events
 

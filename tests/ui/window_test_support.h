@@ -60,4 +60,25 @@ inline std::string className(HWND window)
     return name;
 }
 
+// Another top-level window of the test, made active while it exists, so that
+// the window under test loses the activation and gets it back afterwards.
+class OtherActiveWindow {
+public:
+    OtherActiveWindow()
+        : hwnd_(CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr))
+    {
+        SetActiveWindow(hwnd_);
+        pumpMessages();
+    }
+    ~OtherActiveWindow() { DestroyWindow(hwnd_); }
+    OtherActiveWindow(const OtherActiveWindow&) = delete;
+    OtherActiveWindow& operator=(const OtherActiveWindow&) = delete;
+
+    HWND handle() const { return hwnd_; }
+
+private:
+    HWND hwnd_;
+};
+
 }  // namespace purrbox::ui::testing
