@@ -251,9 +251,8 @@ public:
 
     void go()
     {
-        const bool linkedLevels = PURRBOX_FUZZ_LINKED_LEVELS != 0;
-        if (linkedLevels && input_.ConsumeBool()) linkAt(MakerFolder, true);
-        if (linkedLevels && input_.ConsumeBool()) linkAt(IconFolder, true);
+        if (input_.ConsumeBool()) linkAt(MakerFolder, true);
+        if (input_.ConsumeBool()) linkAt(IconFolder, true);
         const Snapshot before = outside(fs_);
 
         RecordingFileSystemApi recorder(fs_);
@@ -263,12 +262,10 @@ public:
         for (int round = 0; round < rounds; ++round) {
             files.installIconFiles();
             growTree();
-            // A level swapped for a link after the install; without the look-up
-            // of every level, only the last round may swap the icon folder.
+            // A level swapped for a link after the install.
             const int swap = input_.ConsumeIntegralInRange(0, 3);
-            const bool lastRound = round + 1 == rounds;
-            if (swap == 1 && (linkedLevels || lastRound)) linkAt(IconFolder, true);
-            if (swap == 2 && linkedLevels) linkAt(MakerFolder, true);
+            if (swap == 1) linkAt(IconFolder, true);
+            if (swap == 2) linkAt(MakerFolder, true);
             files.deleteIconFolder();
             check(before, files, recorder);
         }
