@@ -23,6 +23,7 @@
 namespace purrbox::fuzzing {
 namespace {
 
+using testing::expandable;
 using testing::FakeRegistry;
 using testing::IconKeyPath;
 using testing::RawValue;
@@ -130,12 +131,6 @@ private:
     bool busy_ = false;
 };
 
-RawValue expandable(IconLocation location)
-{
-    RawValue value{RegExpandString, std::vector<std::uint8_t>(location.begin(), location.end())};
-    value.bytes.push_back(0);
-    return value;
-}
 
 void checkAction(FakeRegistry& registry, FuzzedDataProvider& input)
 {

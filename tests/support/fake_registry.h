@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "system/registry_api.h"
@@ -18,6 +19,14 @@ struct RawValue {
     std::vector<std::uint8_t> bytes;
     friend bool operator==(const RawValue&, const RawValue&) = default;
 };
+
+// A text as the icon key stores it: REG_EXPAND_SZ with its terminating zero byte.
+inline RawValue expandable(std::string_view text)
+{
+    RawValue value{RegExpandString, std::vector<std::uint8_t>(text.begin(), text.end())};
+    value.bytes.push_back(0);
+    return value;
+}
 
 class FakeRegistry final : public RegistryApi {
 public:

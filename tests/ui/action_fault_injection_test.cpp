@@ -364,12 +364,6 @@ std::string describe(const Scenario& s)
            States[static_cast<int>(s.state)] + (s.earlierSwitch ? " after an earlier switch" : "");
 }
 
-RawValue expandable(std::string_view text)
-{
-    RawValue value{RegExpandString, std::vector<std::uint8_t>(text.begin(), text.end())};
-    value.bytes.push_back(0);
-    return value;
-}
 
 std::string_view textOf(IconState state)
 {

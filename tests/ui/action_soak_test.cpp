@@ -18,8 +18,7 @@
 #include <vector>
 
 #include "core/icon_state.h"
-#include "tests/support/file_system_backend.h"
-#include "tests/support/registry_backend.h"
+#include "tests/support/system_backends.h"
 #include "tests/support/typed_names.h"
 
 #ifdef _WIN32
@@ -234,30 +233,14 @@ int cyclesOr(int count)
     return parsed > 1 ? parsed : count;
 }
 
-struct FakeSystem {
-    static constexpr const char* Name = "FakeSystem";
-    static constexpr int Cycles = FakeCycles;
-    static std::unique_ptr<RegistryBackend> registry() { return std::make_unique<FakeRegistryBackend>(); }
-    static std::unique_ptr<FileSystemBackend> files() { return std::make_unique<FakeFileSystemBackend>(); }
-};
+// How many cycles each system runs.
+template <class System>
+constexpr int Cycles = FakeCycles;
 #ifdef _WIN32
-struct RealSystem {
-    static constexpr const char* Name = "RealSystem";
-    static constexpr int Cycles = 300;
-    static std::unique_ptr<RegistryBackend> registry() { return makeScratchRegistryBackend(); }
-    static std::unique_ptr<FileSystemBackend> files() { return makeScratchFileSystemBackend(); }
-};
-using Systems = ::testing::Types<FakeSystem, RealSystem>;
-#else
-using Systems = ::testing::Types<FakeSystem>;
+template <>
+constexpr int Cycles<RealSystem> = 300;
 #endif
 
-RawValue expandable(IconLocation location)
-{
-    RawValue value{RegExpandString, std::vector<std::uint8_t>(location.begin(), location.end())};
-    value.bytes.push_back(0);
-    return value;
-}
 
 template <class System>
 class ActionSoak : public ::testing::Test {
@@ -296,7 +279,7 @@ TYPED_TEST(ActionSoak, AlternatingSwitchAndRestoreEndsAsOneCycleDoesAndHoldsNoth
     const long openAtStart = this->keys.open + this->handles.open;
     const auto began = std::chrono::steady_clock::now();
     long mostOpen = 0;
-    const int cycles = cyclesOr(TypeParam::Cycles);
+    const int cycles = cyclesOr(Cycles<TypeParam>);
     for (int cycle = 1; cycle < cycles; ++cycle) {
         this->cycle();
         mostOpen = std::max({mostOpen, this->keys.open, this->handles.open});

@@ -9,8 +9,7 @@
 #include "core/icon_state.h"
 #include "system/icon_files.h"
 #include "tests/support/typed_names.h"
-#include "tests/support/file_system_backend.h"
-#include "tests/support/registry_backend.h"
+#include "tests/support/system_backends.h"
 
 namespace purrbox::testing {
 namespace {
@@ -35,29 +34,8 @@ public:
     std::vector<Message> messages;
 };
 
-struct FakeSystem {
-    static constexpr const char* Name = "FakeSystem";
-    static std::unique_ptr<RegistryBackend> registry() { return std::make_unique<FakeRegistryBackend>(); }
-    static std::unique_ptr<FileSystemBackend> files() { return std::make_unique<FakeFileSystemBackend>(); }
-};
-#ifdef _WIN32
-struct RealSystem {
-    static constexpr const char* Name = "RealSystem";
-    static std::unique_ptr<RegistryBackend> registry() { return makeScratchRegistryBackend(); }
-    static std::unique_ptr<FileSystemBackend> files() { return makeScratchFileSystemBackend(); }
-};
-using Systems = ::testing::Types<FakeSystem, RealSystem>;
-#else
-using Systems = ::testing::Types<FakeSystem>;
-#endif
 
 
-RawValue expandable(IconLocation location)
-{
-    RawValue value{RegExpandString, std::vector<std::uint8_t>(location.begin(), location.end())};
-    value.bytes.push_back(0);
-    return value;
-}
 
 // One run of the program: its own recorded icon folder, the shared registry and disk.
 struct ProgramRun {
