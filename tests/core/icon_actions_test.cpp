@@ -78,6 +78,8 @@ struct DecisionCase {
     Calls switchMiddle;
     Calls restoreMiddle;
 };
+// GoogleTest names a failing case by its parameter: the case's name, not its raw bytes.
+void PrintTo(const DecisionCase& c, std::ostream* out) { *out << c.name; }
 
 class ActionDecisionTable : public ::testing::TestWithParam<DecisionCase> {};
 
@@ -120,6 +122,7 @@ struct FailureCase {
     const char* name;
     std::set<std::string> failing;
 };
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
 class ActionWriteFailures : public ::testing::TestWithParam<FailureCase> {};
 

@@ -62,6 +62,8 @@ struct PickCase {
     std::vector<Entry> entries;
     std::size_t expected;  // index of the entry that must be picked
 };
+// GoogleTest names a failing case by its parameter: the case's name, not its raw bytes.
+void PrintTo(const PickCase& c, std::ostream* out) { *out << c.name; }
 
 class PickPictureImage : public ::testing::TestWithParam<PickCase> {};
 
@@ -96,6 +98,7 @@ struct BrokenCase {
     std::string name;
     Bytes file;
 };
+void PrintTo(const BrokenCase& c, std::ostream* out) { *out << c.name; }
 
 Bytes brokenFile(void (*spoil)(Bytes&))
 {

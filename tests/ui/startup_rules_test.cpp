@@ -14,6 +14,8 @@ struct FolderCase {
     std::string modulePath;
     std::string folder;
 };
+// GoogleTest names a failing case by its parameter: the case's name, not its raw bytes.
+void PrintTo(const FolderCase& c, std::ostream* out) { *out << c.name; }
 
 class ExecutableFolder : public ::testing::TestWithParam<FolderCase> {};
 
