@@ -36,6 +36,9 @@ e2e_setup() {
 # gone before the display goes, or the next run meets a desktop whose display
 # has vanished. Only a prefix of this run's own is ended so.
 e2e_cleanup() {
+  local code=$? command="$BASH_COMMAND"
+  # A step that stopped the script says which one it was.
+  [ "$code" -eq 0 ] || [ "$status" -ne 0 ] || echo "FAIL stopped by a failed command (exit $code): $command"
   stop_purrbox
   if [ -n "$own_prefix" ]; then
     /usr/lib/wine/wineserver -k 2>/dev/null || true
@@ -168,9 +171,20 @@ default_of() {
   reg query "$icon_key" /ve | awk '/REG_/ { sub(/^ +\(Default\) +/, ""); type = $1; sub(/^[^ ]+ +/, ""); print type " " $0 }'
 }
 
+# Setting the key up is no check: a run of Wine's reg that fails is tried
+# again, and said, up to three times, rather than ending the test unexplained.
+seed_reg() {  # seed_reg REG-ARGUMENTS...
+  local try
+  for try in 1 2 3; do
+    reg "$@" >/dev/null && return 0
+    echo "note: reg $1 failed (try $try of 3)" >&2
+  done
+  return 1
+}
+
 seed_windows10() {
   reg delete "$icon_key" /f >/dev/null || true
-  reg add "$icon_key" /ve /t REG_EXPAND_SZ /d "$windows_empty" /f >/dev/null
-  reg add "$icon_key" /v empty /t REG_EXPAND_SZ /d "$windows_empty" /f >/dev/null
-  reg add "$icon_key" /v full /t REG_EXPAND_SZ /d "$windows_full" /f >/dev/null
+  seed_reg add "$icon_key" /ve /t REG_EXPAND_SZ /d "$windows_empty" /f
+  seed_reg add "$icon_key" /v empty /t REG_EXPAND_SZ /d "$windows_empty" /f
+  seed_reg add "$icon_key" /v full /t REG_EXPAND_SZ /d "$windows_full" /f
 }
