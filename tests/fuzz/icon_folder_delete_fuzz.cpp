@@ -18,12 +18,14 @@
 #include "system/icon_file_set.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/support/fake_file_system.h"
+#include "tests/support/forwarding_file_system_api.h"
 
 namespace purrbox::fuzzing {
 namespace {
 
 using testing::Bytes;
 using testing::FakeFileSystem;
+using testing::ForwardingFileSystemApi;
 using testing::RecordingFileSystemApi;
 
 const std::string AppData = "C:\\Users\\me\\AppData\\Roaming";
@@ -85,47 +87,33 @@ std::string landing(FakeFileSystem& fs, const LinkMap& links, const std::string&
 }
 
 // Passes every call on; stops the run at any change that would land outside.
-class OutsideWriteGuard final : public FileSystemApi {
+class OutsideWriteGuard final : public ForwardingFileSystemApi {
 public:
     OutsideWriteGuard(FileSystemApi& inner, FakeFileSystem& fs, const LinkMap& links)
-        : inner_(inner), fs_(fs), links_(links)
+        : ForwardingFileSystemApi(inner), fs_(fs), links_(links)
     {
     }
 
-    bool shGetSpecialFolderPath(char* path, int folder, bool create) override
-    {
-        return inner_.shGetSpecialFolderPath(path, folder, create);
-    }
+    // Searches, writes and closes pass unchecked: only files that passed the
+    // check at their creation are open.
     bool createDirectory(const char* path) override
     {
         const std::string key = landing(fs_, links_, path, false);
         check("CreateDirectory", path, key, key == MakerFolder || key == IconFolder);
-        return inner_.createDirectory(path);
+        return ForwardingFileSystemApi::createDirectory(path);
     }
-    FindHandle findFirstFile(const char* pattern, FoundEntry* found) override
-    {
-        return inner_.findFirstFile(pattern, found);
-    }
-    bool findNextFile(FindHandle search, FoundEntry* found) override { return inner_.findNextFile(search, found); }
-    bool findClose(FindHandle search) override { return inner_.findClose(search); }
     FileHandle createFile(const char* path, std::uint32_t access, std::uint32_t shareMode, std::uint32_t disposition,
                           std::uint32_t flagsAndAttributes) override
     {
         const std::string key = landing(fs_, links_, path, disposition != CreateNew);
         check("CreateFile", path, key, inside(key, IconFolder));
-        return inner_.createFile(path, access, shareMode, disposition, flagsAndAttributes);
+        return ForwardingFileSystemApi::createFile(path, access, shareMode, disposition, flagsAndAttributes);
     }
-    bool writeFile(FileHandle file, const void* data, std::uint32_t size, std::uint32_t* written) override
-    {
-        // Only files that passed the check at their creation are open.
-        return inner_.writeFile(file, data, size, written);
-    }
-    bool closeHandle(FileHandle file) override { return inner_.closeHandle(file); }
     bool deleteFile(const char* path) override
     {
         const std::string key = landing(fs_, links_, path, false);
         check("DeleteFile", path, key, inside(key, IconFolder));
-        return inner_.deleteFile(path);
+        return ForwardingFileSystemApi::deleteFile(path);
     }
     bool removeDirectory(const char* path) override
     {
@@ -133,7 +121,7 @@ public:
         // A link planted at brenoka goes as a link; the folder itself stays.
         const bool makerLink = key == MakerFolder && isLinkNow(fs_, key);
         check("RemoveDirectory", path, key, key == IconFolder || inside(key, IconFolder) || makerLink);
-        return inner_.removeDirectory(path);
+        return ForwardingFileSystemApi::removeDirectory(path);
     }
 
 private:
@@ -143,7 +131,6 @@ private:
         require(allowed, "no change lands outside the icon folder");
     }
 
-    FileSystemApi& inner_;
     FakeFileSystem& fs_;
     const LinkMap& links_;
 };

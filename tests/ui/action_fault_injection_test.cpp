@@ -42,6 +42,7 @@
 #include "system/icon_files.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
+#include "tests/support/forwarding_file_system_api.h"
 #include "tests/support/recording_registry_api.h"
 #include "tests/support/registry_backend.h"
 
@@ -286,42 +287,23 @@ private:
 };
 
 // Passes every call on; when planted, drops the close after a failed write.
-class PlantedLeak final : public FileSystemApi {
+class PlantedLeak final : public ForwardingFileSystemApi {
 public:
-    PlantedLeak(FileSystemApi& inner, bool active) : inner_(inner), active_(active) {}
+    PlantedLeak(FileSystemApi& inner, bool active) : ForwardingFileSystemApi(inner), active_(active) {}
 
-    bool shGetSpecialFolderPath(char* path, int folder, bool create) override
-    {
-        return inner_.shGetSpecialFolderPath(path, folder, create);
-    }
-    bool createDirectory(const char* path) override { return inner_.createDirectory(path); }
-    FindHandle findFirstFile(const char* pattern, FoundEntry* found) override
-    {
-        return inner_.findFirstFile(pattern, found);
-    }
-    bool findNextFile(FindHandle search, FoundEntry* found) override { return inner_.findNextFile(search, found); }
-    bool findClose(FindHandle search) override { return inner_.findClose(search); }
-    FileHandle createFile(const char* path, std::uint32_t access, std::uint32_t shareMode, std::uint32_t disposition,
-                          std::uint32_t flagsAndAttributes) override
-    {
-        return inner_.createFile(path, access, shareMode, disposition, flagsAndAttributes);
-    }
     bool writeFile(FileHandle file, const void* data, std::uint32_t size, std::uint32_t* written) override
     {
-        const bool ok = inner_.writeFile(file, data, size, written);
+        const bool ok = ForwardingFileSystemApi::writeFile(file, data, size, written);
         dropNextClose_ = active_ && !ok;
         return ok;
     }
     bool closeHandle(FileHandle file) override
     {
         if (std::exchange(dropNextClose_, false)) return true;
-        return inner_.closeHandle(file);
+        return ForwardingFileSystemApi::closeHandle(file);
     }
-    bool deleteFile(const char* path) override { return inner_.deleteFile(path); }
-    bool removeDirectory(const char* path) override { return inner_.removeDirectory(path); }
 
 private:
-    FileSystemApi& inner_;
     bool active_;
     bool dropNextClose_ = false;
 };

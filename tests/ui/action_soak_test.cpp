@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/icon_state.h"
+#include "tests/support/forwarding_file_system_api.h"
 #include "tests/support/system_backends.h"
 #include "tests/support/typed_names.h"
 
@@ -71,44 +72,33 @@ private:
 };
 
 // Passes every call on, counting the searches and files open now.
-class HandleCountingFileSystemApi final : public FileSystemApi {
+class HandleCountingFileSystemApi final : public ForwardingFileSystemApi {
 public:
-    explicit HandleCountingFileSystemApi(FileSystemApi& inner) : inner_(inner) {}
-    bool shGetSpecialFolderPath(char* path, int folder, bool create) override
-    {
-        return inner_.shGetSpecialFolderPath(path, folder, create);
-    }
-    bool createDirectory(const char* path) override { return inner_.createDirectory(path); }
+    using ForwardingFileSystemApi::ForwardingFileSystemApi;
     FindHandle findFirstFile(const char* pattern, FoundEntry* found) override
     {
-        const FindHandle search = inner_.findFirstFile(pattern, found);
+        const FindHandle search = ForwardingFileSystemApi::findFirstFile(pattern, found);
         if (search != InvalidFindHandle) ++open;
         return search;
     }
-    bool findNextFile(FindHandle search, FoundEntry* found) override { return inner_.findNextFile(search, found); }
     bool findClose(FindHandle search) override
     {
         closed();
-        return inner_.findClose(search);
+        return ForwardingFileSystemApi::findClose(search);
     }
     FileHandle createFile(const char* path, std::uint32_t access, std::uint32_t shareMode, std::uint32_t disposition,
                           std::uint32_t flagsAndAttributes) override
     {
-        const FileHandle file = inner_.createFile(path, access, shareMode, disposition, flagsAndAttributes);
+        const FileHandle file =
+            ForwardingFileSystemApi::createFile(path, access, shareMode, disposition, flagsAndAttributes);
         if (file != InvalidFileHandle) ++open;
         return file;
-    }
-    bool writeFile(FileHandle file, const void* data, std::uint32_t size, std::uint32_t* written) override
-    {
-        return inner_.writeFile(file, data, size, written);
     }
     bool closeHandle(FileHandle file) override
     {
         closed();
-        return inner_.closeHandle(file);
+        return ForwardingFileSystemApi::closeHandle(file);
     }
-    bool deleteFile(const char* path) override { return inner_.deleteFile(path); }
-    bool removeDirectory(const char* path) override { return inner_.removeDirectory(path); }
 
     long open = 0;
     long strayCloses = 0;
@@ -121,7 +111,6 @@ private:
         else
             ++strayCloses;
     }
-    FileSystemApi& inner_;
 };
 
 class CountingFeedback final : public UserFeedback {
