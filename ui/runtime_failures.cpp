@@ -19,8 +19,9 @@ void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 // The library's strings and containers report through these a size or a
 // position they cannot take, which only a fault of this program can cause.
-// Should a new use need another one, the library's object that holds them all
-// comes back and the link fails with two definitions of these.
+// Should new code need another of the library's throwing helpers, the link
+// fails with two definitions of these (the helpers that share the library's
+// object with them) or the size check of the executable fails (the others).
 namespace std {
 void __throw_bad_alloc() { abort(); }
 void __throw_bad_array_new_length() { abort(); }
