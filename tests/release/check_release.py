@@ -68,6 +68,8 @@ class Layout:
 
     def resource_time_stamps(self):
         """The TimeDateStamp of every directory in the resource tree."""
+        if not self.pe.resource_rva:
+            return []
         base = self.pe.offset(self.pe.resource_rva)
         stamps, pending = [], [0]
         while pending:

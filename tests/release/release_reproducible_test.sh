@@ -23,7 +23,7 @@ mkdir -p "$first/tmp" "$second/tmp"
 start=$SECONDS
 TMPDIR="$first/tmp" "$root/tools/release" "$first/out"
 ( umask 077
-  TMPDIR="$second/tmp" TZ=Pacific/Kiritimati LC_ALL=C LANG=C CXXFLAGS="-O0 -g" LDFLAGS="-Wl,--insert-timestamp" \
+  TMPDIR="$second/tmp" TZ=Pacific/Kiritimati LC_ALL=C LANG=C CXXFLAGS="-fno-omit-frame-pointer -g" LDFLAGS="-Wl,--image-base=0x20000000" \
     "$root/tools/release" "$second/out" )
 echo "both release builds took $((SECONDS - start)) s"
 
