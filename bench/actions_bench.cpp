@@ -7,6 +7,8 @@
 //
 //   bench_actions ROUNDS       prints "action,NOTIFY,ACTION,SUBJECT,ROUND,MICROSECONDS"
 //                              lines (NOTIFY 0 or 1: without or with SHChangeNotify),
+//                              then "step,NOTIFY,ACTION,STEP,ROUND,MICROSECONDS" lines
+//                              (the straight line's steps, in rounds of their own),
 //                              then "messages,COUNT" and "checks,FAILURES"
 //   bench_actions serve        answers the start benchmark's commands (see serveCommands)
 #include <windows.h>
@@ -18,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/straight_actions.h"
 #include "core/icon_actions.h"
 #include "core/icon_state.h"
 #include "system/win32_registry_api.h"
@@ -70,129 +73,11 @@ public:
     int shown = 0;
 };
 
-// ---- The straight line: what Purrbox's code calls, in the same order. ----
-
-std::string appDataFolder;  // what the redirected SHGetSpecialFolderPathA answers
-bool straightNotify = false;
-HWND straightWindow;
-HWND rememberedFocus;
-
-const char IconKey[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CLSID\\{645FF040-5081-101B-9F08-00AA002F954E}\\DefaultIcon\\";
-
-bool exists(const std::string& path)
-{
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA(path.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
-    return true;
-}
-
-void busy(bool on)
-{
-    if (on) {
-        const HWND focus = GetFocus();
-        if (focus && IsChild(straightWindow, focus)) rememberedFocus = focus;
-    }
-    EnableWindow(GetDlgItem(straightWindow, ui::SwitchButtonId), on ? FALSE : TRUE);
-    EnableWindow(GetDlgItem(straightWindow, ui::RestoreButtonId), on ? FALSE : TRUE);
-    if (!on && GetActiveWindow() == straightWindow && IsWindow(rememberedFocus) &&
-        IsChild(straightWindow, rememberedFocus) && IsWindowVisible(rememberedFocus) &&
-        IsWindowEnabled(rememberedFocus) && (GetWindowLongPtrA(rememberedFocus, GWL_STYLE) & WS_TABSTOP)) {
-        SetFocus(rememberedFocus);
-        GetFocus();
-    }
-}
-
-std::string readDefaultValue()
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyA(HKEY_CURRENT_USER, IconKey, &key) != ERROR_SUCCESS) return {};
-    DWORD type = 0;
-    DWORD size = 0;
-    RegQueryValueExA(key, "", nullptr, &type, nullptr, &size);
-    std::string value(size, '\0');
-    const LSTATUS status =
-        RegQueryValueExA(key, "", nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return {};
-    return value.substr(0, value.find('\0'));
-}
-
-void writeValues(const char* defaultIcon, const char* emptyIcon, const char* fullIcon)
-{
-    const char* const names[] = {"", "empty", "full"};
-    const char* const values[] = {defaultIcon, emptyIcon, fullIcon};
-    for (int i = 0; i < 3; ++i) {
-        HKEY key = nullptr;
-        if (RegOpenKeyA(HKEY_CURRENT_USER, IconKey, &key) != ERROR_SUCCESS) continue;
-        RegSetValueExA(key, names[i], 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(values[i]),
-                       static_cast<DWORD>(lstrlenA(values[i]) + 1));
-        RegCloseKey(key);
-    }
-    if (straightNotify) SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-}
-
-void straightSwitch()
-{
-    busy(true);
-    const std::string maker = appDataFolder + "\\brenoka";
-    const std::string folder = maker + "\\miaoIco";
-    if (!exists(maker)) {
-        CreateDirectoryA((maker + "\\").c_str(), nullptr);
-        exists(maker);
-    }
-    if (!exists(folder)) {
-        CreateDirectoryA((folder + "\\").c_str(), nullptr);
-        exists(folder);
-    }
-    for (const IconFile* file : {&emptyIconFile(), &fullIconFile()}) {
-        const std::string path = folder + "\\" + std::string(file->name);
-        if (exists(path)) continue;
-        const HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (out == INVALID_HANDLE_VALUE) continue;
-        DWORD written = 0;
-        WriteFile(out, file->bytes.data(), static_cast<DWORD>(file->bytes.size()), &written, nullptr);
-        CloseHandle(out);
-    }
-    const std::string current = readDefaultValue();
-    const bool full = current == WindowsFullIcon;
-    writeValues(full ? CatFullIcon.data() : CatEmptyIcon.data(), CatEmptyIcon.data(), CatFullIcon.data());
-    busy(false);
-}
-
-void straightRestore()
-{
-    busy(true);
-    const std::string maker = appDataFolder + "\\brenoka";
-    const std::string folder = maker + "\\miaoIco\\";
-    if (exists(maker) && exists(maker + "\\miaoIco")) {
-        std::string names[8];
-        int count = 0;
-        WIN32_FIND_DATAA found{};
-        const HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                if (found.cFileName[0] != '.' && count < 8) names[count++] = folder + found.cFileName;
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        for (int i = 0; i < count; ++i) DeleteFileA(names[i].c_str());
-        RemoveDirectoryA(folder.c_str());
-    }
-    const std::string current = readDefaultValue();
-    const bool full = current == CatFullIcon;
-    writeValues(full ? WindowsFullIcon.data() : WindowsEmptyIcon.data(), WindowsEmptyIcon.data(),
-                WindowsFullIcon.data());
-    busy(false);
-}
-
 LRESULT CALLBACK straightProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && lParam != 0) {
-        if (LOWORD(wParam) == ui::SwitchButtonId) straightSwitch();
-        if (LOWORD(wParam) == ui::RestoreButtonId) straightRestore();
+        if (LOWORD(wParam) == ui::SwitchButtonId) straight::switchToCatIcons();
+        if (LOWORD(wParam) == ui::RestoreButtonId) straight::restoreWindowsIcons();
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -308,6 +193,26 @@ int serveCommands()
     return 0;
 }
 
+struct StepRecord {
+    bool notify;
+    const char* action;
+    int round;
+    LARGE_INTEGER last;
+} stepRecord;
+
+void printStep(const char* step)
+{
+    LARGE_INTEGER now;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    const double microseconds =
+        static_cast<double>(now.QuadPart - stepRecord.last.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+    std::printf("step,%d,%s,%s,%d,%.1f\n", stepRecord.notify ? 1 : 0, stepRecord.action, step, stepRecord.round,
+                microseconds);
+    QueryPerformanceCounter(&stepRecord.last);  // the printing is not the next step's
+}
+
 struct Checks {
     RegistryBackend& registry;
     FileSystemBackend& files;
@@ -343,7 +248,7 @@ int main(int argc, char** argv)
         const std::string text = std::string(location) + '\0';
         registry->setRaw(name, RawValue{RegExpandString, std::vector<std::uint8_t>(text.begin(), text.end())});
     }
-    appDataFolder = files->appDataFolder();
+    lstrcpynA(straight::appData, files->appDataFolder().c_str(), MAX_PATH);
 
     NotifySwitchRegistryApi registryApi;
     RecycleBinIconKey iconKey(registryApi);
@@ -352,11 +257,11 @@ int main(int argc, char** argv)
     ui::App app(iconKey, iconFiles, messageBox);
     if (!app.createMainWindow(instance)) return 2;
     const HWND purrboxWindow = app.mainWindow().handle();
-    straightWindow = makeStraightWindow(instance);
+    const HWND straightWindow = straight::window = makeStraightWindow(instance);
     Checks checks{*registry, *files};
 
     for (const bool notify : {false, true}) {
-        registryApi.notify = straightNotify = notify;
+        registryApi.notify = straight::notify = notify;
         // One unmeasured cycle each first: the first calls of a process pay for loading and caching.
         for (int round = -1; round < rounds; ++round) {
             for (const auto& [window, subject] : {std::pair{purrboxWindow, "purrbox"}, std::pair{straightWindow, "straight"}}) {
@@ -369,6 +274,20 @@ int main(int argc, char** argv)
                 if (round < 0) continue;
                 std::printf("action,%d,switch,%s,%d,%.1f\n", notify ? 1 : 0, subject, round, switchTime);
                 std::printf("action,%d,restore,%s,%d,%.1f\n", notify ? 1 : 0, subject, round, restoreTime);
+            }
+        }
+    }
+    // Where the time of the straight line goes, step by step, in rounds of their own.
+    for (const bool notify : {false, true}) {
+        straight::notify = notify;
+        for (int round = 0; round < rounds; ++round) {
+            for (const int button : {ui::SwitchButtonId, ui::RestoreButtonId}) {
+                activate(straightWindow);
+                stepRecord = {notify, button == ui::SwitchButtonId ? "switch" : "restore", round, {}};
+                straight::stepDone = printStep;
+                QueryPerformanceCounter(&stepRecord.last);
+                microsecondsOf(straightWindow, button);
+                straight::stepDone = nullptr;
             }
         }
     }

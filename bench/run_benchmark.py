@@ -205,7 +205,7 @@ def run(args):
     out = Path(args.out)
     out.mkdir(parents=True, exist_ok=True)
     env = dict(os.environ, WINEDEBUG="-all")
-    rows, contributors = [], []
+    rows, contributors, samples = [], [], []
 
     for label, tree in (("x64", x64), ("x86", x86)):
         if not (tree / "Purrbox.exe").exists():
@@ -241,17 +241,24 @@ def run(args):
         for baseline, goal in (("bare window", None), ("same window", 1.05)):
             pairs = [(a[index], b[index]) for a, b in zip(results["Purrbox"], results[baseline])]
             rows.append(row(measure, "Purrbox", baseline, unit, pairs, goal))
+        for name, _ in programs:
+            samples += [(measure, name, r, values[index], unit) for r, values in enumerate(results[name])]
 
     actions = subprocess.run([WINE, str(x64 / "bench" / "bench_actions.exe"), str(args.rounds)], env=env,
                              capture_output=True, text=True, timeout=600)
     if actions.returncode != 0:
         raise RuntimeError("bench_actions failed (%d): %s%s" % (actions.returncode, actions.stdout, actions.stderr))
-    timed = {}
+    timed, steps = {}, {}
     for line in actions.stdout.splitlines():
         fields = line.split(",")
+        if fields[0] == "step":
+            _, notify, action, step, _, microseconds = fields
+            steps.setdefault((notify, action), {}).setdefault(step, []).append(float(microseconds) / 1000.0)
         if fields[0] == "action":
             _, notify, action, subject, round_index, microseconds = fields
             timed[(notify, action, subject, int(round_index))] = float(microseconds) / 1000.0
+            samples.append(("%s %s" % (action, "with SHChangeNotify" if notify == "1" else "without SHChangeNotify"),
+                            subject, int(round_index), float(microseconds) / 1000.0, "ms"))
     for notify, label in (("0", "without SHChangeNotify"), ("1", "with SHChangeNotify")):
         for action in ("switch", "restore"):
             pairs = [(timed[(notify, action, "purrbox", r)], timed[(notify, action, "straight", r)])
@@ -259,11 +266,29 @@ def run(args):
             rows.append(row("%s %s" % (action, label), "Purrbox", "straight-line calls", "ms", pairs, 1.05,
                             5.0 if notify == "0" else None))
 
-    write_outputs(rows, contributors, out, args)
+    with open(out / "rounds.csv", "w", newline="") as f:
+        writer = csv.writer(f)
+        writer.writerow(["measure", "program", "round", "value", "unit"])
+        writer.writerows(samples)
+    write_outputs(rows, contributors, steps, out, args)
     return rows
 
 
-def write_outputs(rows, contributors, out, args):
+def print_steps(steps, path):
+    """Where a straight-line action's time goes: the median of each step."""
+    with open(path, "w", newline="") as f:
+        writer = csv.writer(f)
+        writer.writerow(["action", "step", "n", "median_ms"])
+        print("\nthe straight-line actions step by step (medians, ms)")
+        for (notify, action), by_step in sorted(steps.items()):
+            label = "%s %s" % (action, "with SHChangeNotify" if notify == "1" else "without SHChangeNotify")
+            parts = ["%s %.3f" % (step, statistics.median(values)) for step, values in by_step.items()]
+            print("  %s: %s" % (label, ", ".join(parts)))
+            for step, values in by_step.items():
+                writer.writerow([label, step, len(values), "%.3f" % statistics.median(values)])
+
+
+def write_outputs(rows, contributors, steps, out, args):
     columns = ["measure", "subject", "baseline", "unit", "n", "subject_median", "baseline_median", "ratio", "goal",
                "verdict"]
     with open(out / "results.csv", "w", newline="") as f:
@@ -288,8 +313,10 @@ def write_outputs(rows, contributors, out, args):
         for entry in contributors:
             print("  %-8s %-12s %-40s %10d" % (entry["measure"][5:], entry["subject"], entry["baseline"],
                                                entry["subject_median"]))
+    print_steps(steps, out / "steps.csv")
     draw_chart(rows, out / "ratios.png", args.rounds)
-    print("\nwritten: %s and %s" % (out / "results.csv", out / "ratios.png"))
+    print("\nwritten: %s and %s; every measurement in %s, the steps in %s"
+          % (out / "results.csv", out / "ratios.png", out / "rounds.csv", out / "steps.csv"))
 
 
 def fmt(value):

@@ -1,11 +1,13 @@
-// Purrbox's window as a straight line: the same start-up calls, the same
-// window, controls, texts, fonts and icons, and the same manifest and
-// resources, made in one function with globals and no structure of its own.
+// Purrbox as a straight line: the same start-up calls, the same window,
+// controls, texts, fonts and icons, the same manifest and resources, made in
+// one function with globals and no structure of its own; its buttons run the
+// straight-line actions, so it links the same system libraries as Purrbox.
 // It is the floor for Purrbox's start and memory: what is left above it is
 // the cost of how Purrbox is written.
 #include <windows.h>
 #include <ole2.h>
 
+#include "bench/straight_actions.h"
 #include "core/texts.h"
 #include "system/icon_files.h"
 
@@ -47,6 +49,10 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
         SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(helpBackground);
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == 100) straight::switchToCatIcons();
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == 110) straight::restoreWindowsIcons();
+        return 0;
     case WM_SETFOCUS:
         SetFocus(switchButton);
         return 0;
@@ -102,6 +108,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
                                         (GetSystemMetrics(SM_CXSCREEN) - 356) / 2,
                                         (GetSystemMetrics(SM_CYSCREEN) - 345) / 2, 356, 345, nullptr, nullptr,
                                         instance, nullptr);
+    straight::window = window;
     const HICON bigIcon = static_cast<HICON>(LoadImageA(instance, "DEFAULT_ICON", IMAGE_ICON, 32, 32, 0));
     const HICON smallIcon = static_cast<HICON>(LoadImageA(instance, "DEFAULT_ICON", IMAGE_ICON, 16, 16, 0));
     SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
