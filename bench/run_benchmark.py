@@ -232,7 +232,9 @@ def run(args):
             start_once(exe, env, x, keeper)  # unmeasured: the first start of each loads the files into the cache
         results = {name: [] for name, _ in programs}
         for round_index in range(args.rounds):
-            for name, exe in programs:
+            # The order turns by one each round, so that no program always follows the same one.
+            shift = round_index % len(programs)
+            for name, exe in programs[shift:] + programs[:shift]:
                 results[name].append(start_once(exe, env, x, keeper))
             print("bench: start round %d of %d done" % (round_index + 1, args.rounds), file=sys.stderr)
     finally:
