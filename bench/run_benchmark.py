@@ -38,7 +38,7 @@ def pe_resource_bytes(path):
     return 0
 
 
-def size_rows(source, tree, label):
+def size_rows(source, tree):
     """(contributor, bytes) rows of the tree's Purrbox.exe: from tools/size-report
     when it exists, else the file size alone. Both carry a "total" row."""
     exe = Path(tree) / "Purrbox.exe"
@@ -46,13 +46,16 @@ def size_rows(source, tree, label):
     rows = []
     if os.access(report, os.X_OK):
         out = subprocess.run([str(report), str(tree)], check=True, capture_output=True, text=True).stdout
+        reported = []
         for line in out.splitlines():
-            fields = next(csv.reader([line]))
+            fields = next(csv.reader([line])) if line.strip() else []
             if len(fields) != 3 or not fields[2].strip().isdigit():
                 continue  # a header or a note
             executable, contributor, count = fields
-            if Path(executable).name.lower() == "purrbox.exe":
-                rows.append((contributor, int(count)))
+            reported.append((Path(executable.replace("\\", "/")).name.lower(), contributor, int(count)))
+        # The report may cover more executables of the tree: Purrbox.exe's rows when it names it.
+        named = [entry for entry in reported if entry[0] == "purrbox.exe"]
+        rows = [(contributor, count) for _, contributor, count in (named or reported)]
     if not any(name.lower() == "total" for name, _ in rows):
         rows.append(("total", exe.stat().st_size))
     return rows
@@ -211,7 +214,7 @@ def run(args):
         if not (tree / "Purrbox.exe").exists():
             print("bench: no %s/Purrbox.exe, size of %s left out" % (tree, label), file=sys.stderr)
             continue
-        sizes = size_rows(source, tree, label)
+        sizes = size_rows(source, tree)
         total = dict((name.lower(), count) for name, count in sizes)["total"]
         icons, resources = payload_bytes(source, tree)
         for name, count in sizes:
