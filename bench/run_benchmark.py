@@ -13,7 +13,6 @@ import argparse
 import csv
 import os
 import statistics
-import struct
 import subprocess
 import sys
 import time
@@ -26,45 +25,26 @@ EXIT_TIMEOUT = 15.0
 ACTION_ROUNDS_PER_ROUND = 4
 
 
-def pe_resource_bytes(path):
-    """The size of an executable's .rsrc section (icon, manifest, version block)."""
-    data = Path(path).read_bytes()
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    sections, optional_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
-    table = pe + 24 + optional_size
-    for index in range(sections):
-        entry = table + 40 * index
-        if data[entry:entry + 8].rstrip(b"\0") == b".rsrc":
-            return struct.unpack_from("<I", data, entry + 8)[0]  # VirtualSize: the bytes without padding
-    return 0
+def resource_data_bytes(source, path):
+    """The bytes of every resource's data (icon and group, manifest, version
+    block), read as the size check of the build reads them."""
+    sys.path.insert(0, str(Path(source) / "tests" / "static"))
+    from check_executable import PeFile
+    return sum(len(entry[3]) for entry in PeFile(Path(path).read_bytes()).resources())
 
 
 def size_rows(source, tree):
-    """(contributor, bytes) rows of the tree's Purrbox.exe: from tools/size-report
-    when it exists, else the file size alone. Both carry a "total" row."""
-    exe = Path(tree) / "Purrbox.exe"
+    """(contributor, bytes) rows of the tree's Purrbox.exe from tools/size-report,
+    the last of them the total."""
     report = Path(source) / "tools" / "size-report"
-    rows = []
-    if os.access(report, os.X_OK):
-        out = subprocess.run([str(report), str(tree)], check=True, capture_output=True, text=True).stdout
-        reported = []
-        for line in out.splitlines():
-            fields = next(csv.reader([line])) if line.strip() else []
-            if len(fields) != 3 or not fields[2].strip().isdigit():
-                continue  # a header or a note
-            executable, contributor, count = fields
-            reported.append((Path(executable.replace("\\", "/")).name.lower(), contributor, int(count)))
-        # The report may cover more executables of the tree: Purrbox.exe's rows when it names it.
-        named = [entry for entry in reported if entry[0] == "purrbox.exe"]
-        rows = [(contributor, count) for _, contributor, count in (named or reported)]
-    if not any(name.lower() == "total" for name, _ in rows):
-        rows.append(("total", exe.stat().st_size))
-    return rows
+    out = subprocess.run([str(report), str(tree)], check=True, capture_output=True, text=True).stdout
+    rows = list(csv.reader(out.splitlines()))[1:]  # after the header line
+    return [(contributor, int(count)) for _, contributor, count in rows]
 
 
 def payload_bytes(source, tree):
     icons = sum((Path(source) / "system" / "icons" / name).stat().st_size for name in ("empty.dll", "full.dll"))
-    return icons, pe_resource_bytes(Path(tree) / "Purrbox.exe")
+    return icons, resource_data_bytes(source, Path(tree) / "Purrbox.exe")
 
 
 class Display:
@@ -223,7 +203,7 @@ def run(args):
                                  "unit": "bytes", "subject_median": count})
         contributors.append({"measure": "size %s" % label, "subject": "payload", "baseline": "two cat icon files",
                              "unit": "bytes", "subject_median": icons})
-        contributors.append({"measure": "size %s" % label, "subject": "payload", "baseline": "resources (.rsrc)",
+        contributors.append({"measure": "size %s" % label, "subject": "payload", "baseline": "resource data",
                              "unit": "bytes", "subject_median": resources})
         rows.append(row("size %s" % label, "Purrbox.exe", "payload", "bytes", [(total, icons + resources)], 1.15))
 
