@@ -157,11 +157,12 @@ int sigaction(int signal, const struct SignalAction *action, struct SignalAction
    again, and that happens at every signal (Wine's handlers and the return
    from a signal load it) and when Wine restores a whole context (NtContinue,
    as in the unwinding of every caught exception). From then on the thread
-   uses the newest thread's TLS, and Wine's own lookup of the current thread
-   (pthread_getspecific) names the other thread: a system call then works on
-   that thread's state. Seen: once a second thread existed, the first caught
-   exception after a signal (OutputDebugString, which GoogleTest calls for a
-   skip) ran away down its stack and died on the guard page.
+   uses the newest thread's TLS, and Wine's Unix side, which finds the current
+   thread through it, takes itself for the other thread: a system call then
+   works on that thread's state. Seen: once a second thread existed, the first
+   caught exception after a signal (OutputDebugString, which GoogleTest calls
+   for a skip) ran away down its stack and died on its guard page, with Wine
+   reporting the fault from the other thread and against its stack.
    So every thread gets an LDT entry of its own for its TLS, and %gs selects
    it: the main thread when this library is loaded, each new thread before
    its start routine runs. Only while a thread is being created does its
