@@ -46,9 +46,17 @@ check_soon "focus after Escape and Tab" 110 focused
 check "window after Escape" "$(xdotool search --name "$purrbox_title_pattern" | head -n 1)" "$purrbox_window"
 check "state after Escape" "$(probe state)" normal
 
-folder="$("$wine" winepath -w "$(dirname "$purrbox")" | tr -d '\r')"
-current="$(probe cwd)"
-check "current directory (started elsewhere)" "${current%\\}" "${folder%\\}"
+# The probe reads the directory out of the other process's PEB; a 32-bit
+# probe under the 32-bit emulation (tools/x86-wine-test) cannot: Wine's
+# WoW64 hands it a PEB in the 64-bit layout (the image base where that
+# layout has it). That run says so.
+if [ -n "${PURRBOX_E2E_NO_PEB_READS:-}" ]; then
+  echo "skip current directory (started elsewhere): $PURRBOX_E2E_NO_PEB_READS"
+else
+  folder="$("$wine" winepath -w "$(dirname "$purrbox")" | tr -d '\r')"
+  current="$(probe cwd)"
+  check "current directory (started elsewhere)" "${current%\\}" "${folder%\\}"
+fi
 
 press alt+F4
 wait_purrbox_exit

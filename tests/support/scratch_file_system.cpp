@@ -20,9 +20,15 @@ public:
         char temp[MAX_PATH + 1] = {};
         const DWORD length = GetTempPathA(sizeof temp, temp);
         if (length == 0 || length > MAX_PATH) throw std::runtime_error("no temporary folder");
-        root_ = std::string(temp) + "purrbox-icon-tests-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(++counter);
-        if (!CreateDirectoryA(root_.c_str(), nullptr)) throw std::runtime_error("cannot create " + root_);
+        // A run that was stopped leaves its folders behind, and Wine hands out
+        // the same process ids again after a restart: a name taken is passed over.
+        for (int tries = 0;; ++tries) {
+            root_ = std::string(temp) + "purrbox-icon-tests-" + std::to_string(GetCurrentProcessId()) + "-" +
+                    std::to_string(++counter);
+            if (CreateDirectoryA(root_.c_str(), nullptr)) break;
+            if (GetLastError() != ERROR_ALREADY_EXISTS || tries == 1000)
+                throw std::runtime_error("cannot create " + root_);
+        }
         appData_ = root_ + "\\Roaming";
         makeFolder(appData_);
         api_.answer = appData_;

@@ -19,6 +19,10 @@ class ScratchRegistryBackend final : public RegistryBackend {
 public:
     ScratchRegistryBackend() : scratchPath_(scratchKeyPath())
     {
+        // A key of the same name can only be left by a run that was stopped
+        // (Wine hands out the same process ids again): it starts empty.
+        RegDeleteTreeA(HKEY_CURRENT_USER, scratchPath_.c_str());
+        RegDeleteKeyA(HKEY_CURRENT_USER, scratchPath_.c_str());
         if (RegCreateKeyExA(HKEY_CURRENT_USER, scratchPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                             &scratch_, nullptr) != ERROR_SUCCESS)
             throw std::runtime_error("cannot create the scratch key");
