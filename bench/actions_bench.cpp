@@ -26,6 +26,7 @@
 #include "core/icon_state.h"
 #include "system/win32_registry_api.h"
 #include "tests/support/file_system_backend.h"
+#include "tests/support/forwarding_registry_api.h"
 #include "tests/support/registry_backend.h"
 #include "ui/app.h"
 #include "ui/layout.h"
@@ -36,32 +37,15 @@ using namespace purrbox;
 using namespace purrbox::testing;
 
 // The real registry calls, with SHChangeNotify sent or not.
-class NotifySwitchRegistryApi final : public RegistryApi {
+class NotifySwitchRegistryApi final : public ForwardingRegistryApi {
 public:
-    RegStatus regOpenKey(RegKey root, const char* subKey, RegKey* result) override
-    {
-        return real_.regOpenKey(root, subKey, result);
-    }
-    RegStatus regQueryValueEx(RegKey key, const char* valueName, std::uint32_t* type, std::uint8_t* data,
-                              std::uint32_t* size) override
-    {
-        return real_.regQueryValueEx(key, valueName, type, data, size);
-    }
-    RegStatus regSetValueEx(RegKey key, const char* valueName, std::uint32_t type, const std::uint8_t* data,
-                            std::uint32_t size) override
-    {
-        return real_.regSetValueEx(key, valueName, type, data, size);
-    }
-    RegStatus regCloseKey(RegKey key) override { return real_.regCloseKey(key); }
+    using ForwardingRegistryApi::ForwardingRegistryApi;
     void shChangeNotify(long eventId, unsigned flags, const void* item1, const void* item2) override
     {
-        if (notify) real_.shChangeNotify(eventId, flags, item1, item2);
+        if (notify) ForwardingRegistryApi::shChangeNotify(eventId, flags, item1, item2);
     }
 
     bool notify = false;
-
-private:
-    Win32RegistryApi real_;
 };
 
 class CountingMessageBox final : public ui::MessageBoxApi {
@@ -269,7 +253,8 @@ int main(int argc, char** argv)
     }
     lstrcpynA(straight::appData, files->appDataFolder().c_str(), MAX_PATH);
 
-    NotifySwitchRegistryApi registryApi;
+    Win32RegistryApi realRegistryApi;
+    NotifySwitchRegistryApi registryApi{realRegistryApi};
     RecycleBinIconKey iconKey(registryApi);
     IconFileSet iconFiles(files->api());
     CountingMessageBox messageBox;

@@ -19,6 +19,7 @@
 
 #include "core/icon_state.h"
 #include "tests/support/forwarding_file_system_api.h"
+#include "tests/support/forwarding_registry_api.h"
 #include "tests/support/system_backends.h"
 #include "tests/support/typed_names.h"
 
@@ -31,24 +32,14 @@ namespace {
 
 // Passes every registry call on, counting the keys open now and closes of
 // keys that were not.
-class KeyCountingRegistryApi final : public RegistryApi {
+class KeyCountingRegistryApi final : public ForwardingRegistryApi {
 public:
-    explicit KeyCountingRegistryApi(RegistryApi& inner) : inner_(inner) {}
+    using ForwardingRegistryApi::ForwardingRegistryApi;
     RegStatus regOpenKey(RegKey root, const char* subKey, RegKey* result) override
     {
-        const RegStatus status = inner_.regOpenKey(root, subKey, result);
+        const RegStatus status = ForwardingRegistryApi::regOpenKey(root, subKey, result);
         if (status == RegSuccess && *result != RegKey::None) ++open;
         return status;
-    }
-    RegStatus regQueryValueEx(RegKey key, const char* valueName, std::uint32_t* type, std::uint8_t* data,
-                              std::uint32_t* size) override
-    {
-        return inner_.regQueryValueEx(key, valueName, type, data, size);
-    }
-    RegStatus regSetValueEx(RegKey key, const char* valueName, std::uint32_t type, const std::uint8_t* data,
-                            std::uint32_t size) override
-    {
-        return inner_.regSetValueEx(key, valueName, type, data, size);
     }
     RegStatus regCloseKey(RegKey key) override
     {
@@ -56,7 +47,7 @@ public:
             --open;
         else
             ++strayCloses;
-        return inner_.regCloseKey(key);
+        return ForwardingRegistryApi::regCloseKey(key);
     }
     // Counted, not sent: under Wine each notification starts a
     // winemenubuilder process, which would make the soak a test of Wine's
@@ -66,9 +57,6 @@ public:
     long open = 0;
     long notifications = 0;
     long strayCloses = 0;
-
-private:
-    RegistryApi& inner_;
 };
 
 // Passes every call on, counting the searches and files open now.
