@@ -15,9 +15,12 @@ starts_logged() {
   if [ -f "$log" ]; then grep -c -F -e "$1" "$log" || true; else echo 0; fi
 }
 
-# Each case: a marker that names it in the log, the command for cmd.exe, the
-# exit code, the output, and how many restarts the log must show.
-while IFS='|' read -r marker command code output restarts; do
+# Each case: its name, the command for cmd.exe, the exit code, the output,
+# and how many restarts the log must show. The name goes into the log with
+# this run's process id: trees that share the prefix run this test at the
+# same time, into the same log.
+while IFS='|' read -r name command code output restarts; do
+  marker="[$name-$$]"
   before="$(starts_logged "$marker")"
   "$source_dir/tools/wine-run" "$prefix" cmd.exe /c "$command & rem $marker" </dev/null >"$scratch" 2>/dev/null
   check "$marker: exit code" "$?" "$code"
